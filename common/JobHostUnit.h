@@ -1,0 +1,24 @@
+#pragma once
+
+// What a running job needs of the window it runs in: the stop flag, the
+// progress bar, the run log and the chance to serve pending window events.
+// The main window implements it; tests may use a plain one.
+
+#include <string>
+
+class TJobHost
+{
+public:
+    virtual ~TJobHost() = default;
+
+    // StopProcess: set by Cancel, cleared by OK.
+    virtual bool StopRequested() const = 0;
+    // ProgressLine: a whole percentage, 0 to 100.
+    virtual void SetProgress(int percent) = 0;
+    // ProgressLine without a known total: a busy bar instead of a percentage.
+    virtual void SetProgressBusy(bool busy) = 0;
+    // DebugText: appends one line to the run log.
+    virtual void AppendDebugLine(const std::string& line) = 0;
+    // Serves every pending window event without waiting.
+    virtual void ProcessMessages() = 0;
+};

@@ -1,0 +1,50 @@
+#include "common/UserMessageUnit.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace {
+
+TUserMessageHandler& Handler()
+{
+    static TUserMessageHandler handler;
+    return handler;
+}
+
+QWidget* OwnerWindow()
+{
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->inherits("QMainWindow"))
+            return w;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const char* MessageTitle(TMessageKind kind)
+{
+    return kind == TMessageKind::Warning ? WarningTitle : SuccessTitle;
+}
+
+void ShowUserMessage(TMessageKind kind, const std::string& text)
+{
+    const char* title = MessageTitle(kind);
+    if (Handler()) {
+        Handler()(kind, title, text);
+        return;
+    }
+    QMessageBox box(kind == TMessageKind::Warning ? QMessageBox::Warning
+                                                  : QMessageBox::Information,
+                    QString::fromUtf8(title), QString::fromUtf8(text), QMessageBox::Ok,
+                    OwnerWindow());
+    box.exec();
+}
+
+void SetUserMessageHandler(TUserMessageHandler handler)
+{
+    Handler() = std::move(handler);
+}

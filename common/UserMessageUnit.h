@@ -1,0 +1,33 @@
+#pragma once
+
+// Every result and failure the program reports to its user goes through here:
+// a modal box with one OK button, owned by the application's window. Tests
+// install a handler instead, so that no box ever blocks them.
+
+#include <functional>
+#include <string>
+
+enum class TMessageKind { Warning, Information };
+
+inline constexpr const char* ProductTitle = "Quorvex - Media Converter 1.35";
+inline constexpr const char* ApplicationTitle = "Quorvex - Media Converter. Brimlow LLC";
+inline constexpr const char* WarningTitle = "Quorvex - Media Converter 1.35 Warning Message";
+inline constexpr const char* SuccessTitle = "Quorvex - Media Converter 1.35 Successfully Message";
+
+// The texts the jobs report.
+inline constexpr const char* MsgCannotCreate = "The Multimedia file(s) cannot be created.";
+inline constexpr const char* MsgAudioConverted = "Audio file(s) has been successfully converted.";
+inline constexpr const char* MsgVideoConverted = "Video file(s) has been successfully converted.";
+inline constexpr const char* MsgDownloaded = "File has been successfully downloaded.";
+inline constexpr const char* MsgInternetError = "Internet Connection Error.";
+
+// Title of the box for a kind of message.
+const char* MessageTitle(TMessageKind kind);
+
+// Shows TEXT in a warning or information box (or hands it to the installed handler).
+void ShowUserMessage(TMessageKind kind, const std::string& text);
+
+// Receives every message instead of a box; an empty handler restores the boxes.
+using TUserMessageHandler =
+    std::function<void(TMessageKind kind, const std::string& title, const std::string& text)>;
+void SetUserMessageHandler(TUserMessageHandler handler);
