@@ -1,0 +1,53 @@
+#pragma once
+
+// Turns one link into a direct media link: the link itself when it is media,
+// else the first candidate on its page whose response headers say media.
+
+#include "ResolverLimits.h"
+#include "UrlFetch.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <vector>
+
+class QNetworkAccessManager;
+
+class TResolveJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    TResolveJob(QNetworkAccessManager* manager, const TResolverLimits& limits,
+                QObject* parent = nullptr);
+
+    // The link exactly as it was asked for, bytes of a URL.
+    void Start(const QByteArray& link);
+    // Gives up without answering (the asker has gone away).
+    void Cancel();
+
+    // Why the answer is "error", or which candidate was taken; for the log.
+    QString Note() const { return m_note; }
+
+    static QByteArray ErrorAnswer() { return QByteArrayLiteral("error"); }
+
+signals:
+    // Emitted exactly once, with the media link or "error", unless cancelled.
+    void Answered(const QByteArray& answer);
+
+private:
+    void LinkFetched(const TFetchResult& result);
+    void CandidateChecked(const TFetchResult& result);
+    void CheckNextCandidate();
+    void Answer(const QByteArray& answer, const QString& note);
+
+    TResolverLimits m_limits;
+    TUrlFetch m_fetch;
+    QTimer m_deadline;
+    std::vector<QUrl> m_candidates;
+    std::size_t m_nextCandidate = 0;
+    bool m_answered = false;
+    QString m_note;
+};

@@ -1,0 +1,135 @@
+#include "ResolverServer.h"
+
+#include "ResolveJob.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QNetworkProxyFactory>
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const QByteArray TextType = "text/plain; charset=utf-8";
+
+void LogLine(const QByteArray& line)
+{
+    const QByteArray stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toUtf8();
+    std::fprintf(stderr, "%s %s\n", stamp.constData(), line.constData());
+    std::fflush(stderr);
+}
+
+// Requests and answers are URLs, but the log must stay one line whatever a
+// client sends.
+QByteArray Printable(const QByteArray& text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            out += "%" + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
+    : QObject(parent), m_limits(limits)
+{
+    // A user behind a proxy reaches the web the way the rest of the desktop does.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    m_network.setAutoDeleteReplies(false);
+
+    m_server.route("/get-url/index/link/", QHttpServerRequest::Method::Get,
+                   [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                       Resolve(request, std::move(responder));
+                   });
+    m_server.setMissingHandler(
+        [](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+            LogLine("404 " + Printable(request.url().toEncoded()));
+            responder.write("Not Found", TextType, QHttpServerResponder::StatusCode::NotFound);
+        });
+}
+
+quint16 TResolverServer::Listen(const QHostAddress& address, quint16 port)
+{
+    return m_server.listen(address, port);
+}
+
+QByteArray TResolverServer::LinkOfQuery(const QByteArray& encodedQuery)
+{
+    static const QByteArray key = "link=";
+    if (encodedQuery.startsWith(key))
+        return encodedQuery.mid(key.size());
+    const qsizetype at = encodedQuery.indexOf("&" + key);
+    return at < 0 ? QByteArray() : encodedQuery.mid(at + 1 + key.size());
+}
+
+void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResponder&& responder)
+{
+    const QByteArray link = LinkOfQuery(request.url().query(QUrl::FullyEncoded).toUtf8());
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+
+    // The responder outlives this call: the answer is written when the job is
+    // done, as long as the asker is still connected.
+    auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
+    QPointer<QTcpSocket> socket = pending->socket();
+
+    auto* job = new TResolveJob(&m_network, m_limits, this);
+    connect(job, &TResolveJob::Answered, this,
+            [job, pending, socket, link, timer](const QByteArray& answer) {
+                if (socket)
+                    QObject::disconnect(socket, nullptr, job, nullptr);
+                const bool connected = socket && socket->state() == QAbstractSocket::ConnectedState;
+                if (connected)
+                    pending->write(answer, TextType);
+                LogLine("link=" + Printable(link) + " answer=" + Printable(answer) + " " +
+                        QByteArray::number(timer->elapsed()) + " ms (" + job->Note().toUtf8() +
+                        (connected ? "" : ", asker gone") + ")");
+                job->deleteLater();
+            });
+    if (socket) {
+        // Nobody left to answer: stop fetching for them.
+        connect(socket, &QTcpSocket::disconnected, job, [job, link, timer] {
+            job->Cancel();
+            LogLine("link=" + Printable(link) + " cancelled after " +
+                    QByteArray::number(timer->elapsed()) + " ms (asker gone)");
+            job->deleteLater();
+        });
+    }
+    job->Start(link);
+}
+
+bool ParseListenAddress(const QString& text, QHostAddress* address, quint16* port)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(QLatin1Char(':')))
+        return false;  // a bare IPv6 address needs its brackets
+    bool ok = false;
+    const uint number = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || number > 65535)
+        return false;
+    QHostAddress parsed;
+    if (host == QLatin1String("localhost"))
+        parsed = QHostAddress(QHostAddress::LocalHost);
+    else if (!parsed.setAddress(host))
+        return false;
+    *address = parsed;
+    *port = static_cast<quint16>(number);
+    return true;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// The HTTP face of the resolver: GET /get-url/index/link/?link=<link>
+// answers the direct media link or "error", always with status 200; every
+// other path is 404. Each request runs on its own, in the event loop.
+
+#include "ResolverLimits.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QHttpServer>
+#include <QNetworkAccessManager>
+#include <QObject>
+
+class QHttpServerRequest;
+
+class TResolverServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TResolverServer(const TResolverLimits& limits, QObject* parent = nullptr);
+
+    // The port listened on, or 0 when the address cannot be taken.
+    quint16 Listen(const QHostAddress& address, quint16 port);
+
+    // The link of a request target's query: every byte after "link=", as the
+    // asker sent it (nothing split at '&', nothing decoded). Empty when the
+    // query does not start with "link=".
+    static QByteArray LinkOfQuery(const QByteArray& encodedQuery);
+
+private:
+    void Resolve(const QHttpServerRequest& request, class QHttpServerResponder&& responder);
+
+    TResolverLimits m_limits;
+    QHttpServer m_server;
+    QNetworkAccessManager m_network;
+};
+
+// "ADDRESS:PORT" ("127.0.0.1:8790", "[::1]:0", "0.0.0.0:80"); false when the
+// text is not one.
+bool ParseListenAddress(const QString& text, QHostAddress* address, quint16* port);

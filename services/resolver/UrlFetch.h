@@ -1,0 +1,71 @@
+#pragma once
+
+// One GET of a link, redirects followed by hand so that every hop is checked
+// before it is requested. Stops at the response headers unless the response
+// is a web page, whose body it then reads up to a bound.
+
+#include "ResolverLimits.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+struct TFetchResult
+{
+    bool Arrived = false;  // a final (non-redirect) response came in
+    QString Failure;       // why not, for the log
+    QUrl FinalUrl;
+    int Status = 0;
+    QByteArray ContentType;
+    QByteArray Disposition;
+    bool IsMedia = false;
+    bool IsPage = false;
+    QByteArray Body;  // the page's first MaxPageBytes bytes
+    bool Truncated = false;
+};
+
+class TUrlFetch : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class TMode
+    {
+        HeadersOnly,  // never reads a body
+        ReadPage      // reads the body when the response is a web page
+    };
+
+    TUrlFetch(QNetworkAccessManager* manager, const TResolverLimits& limits,
+              QObject* parent = nullptr);
+    ~TUrlFetch() override;
+
+    void Start(const QUrl& url, TMode mode);
+    // Stops the transfer; Finished is not emitted afterwards.
+    void Abort();
+
+signals:
+    void Finished(const TFetchResult& result);
+
+private:
+    void Request(const QUrl& url);
+    void HeadersArrived();
+    void BodyReadable();
+    void ReplyFinished();
+    void Complete();
+    void Fail(const QString& why);
+    void DropReply();
+
+    QNetworkAccessManager* m_manager;
+    TResolverLimits m_limits;
+    TMode m_mode = TMode::HeadersOnly;
+    QPointer<QNetworkReply> m_reply;
+    TFetchResult m_result;
+    int m_redirects = 0;
+    bool m_readingBody = false;
+    bool m_done = false;
+};
