@@ -1,0 +1,19 @@
+#include "convert/AudioConvertThreadUnit.h"
+
+void TAudioConvertThread::Execute()
+{
+    RunProcess();
+}
+
+void TAudioConvertThread::RunProcess()
+{
+    RunTool(true);
+}
+
+void TAudioConvertThread::ScanChunk(std::string_view chunk)
+{
+    if (ConvertMode)
+        ScanForProgress(chunk);
+    else
+        ProbeScan(chunk, m_scan);
+}

@@ -1,0 +1,279 @@
+#include "convert/ConvertJobUnit.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "common/JobHostUnit.h"
+#include "common/UserMessageUnit.h"
+#include "common/WinSystemFunctionsUnit.h"
+#include "convert/AudioConvertThreadUnit.h"
+#include "convert/VideoConvertThreadUnit.h"
+#include "settings/SettingsTable.h"
+#include "settings/TranslateFormUnit.h"
+
+namespace {
+
+constexpr const char* TagArguments =
+    " -copyright \"Brimlow LLC\" -comment \"Quorvex - Media Converter\" ";
+
+// The settings' arguments are fixed table texts: blanks separate them.
+TStringList BlankSeparated(std::string_view text)
+{
+    TStringList words;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t begin = text.find_first_not_of(' ', pos);
+        if (begin == std::string_view::npos)
+            break;
+        size_t end = text.find(' ', begin);
+        if (end == std::string_view::npos)
+            end = text.size();
+        words.emplace_back(text.substr(begin, end - begin));
+        pos = end;
+    }
+    return words;
+}
+
+std::string JoinWithBlanks(const TStringList& parts)
+{
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            text += ' ';
+        text += parts[i];
+    }
+    return text;
+}
+
+bool IsWrittenFile(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+}
+
+}  // namespace
+
+std::string DestinationFolderPath(std::string_view folder)
+{
+    std::string path = TrimString(folder);
+    if (path.empty() || path.back() != PathDelimiter)
+        path += PathDelimiter;
+    return path;
+}
+
+std::string OutputFileName(const std::string& inputPath)
+{
+    return ReplaceString(".", "_", ExtractFileNamePart(inputPath));
+}
+
+std::string OutputFilePath(const std::string& folder, const std::string& name,
+                           std::string_view extension, const std::set<std::string>& taken)
+{
+    const std::string suffix = "." + AsciiLowerCase(extension);
+    std::string path = folder + name + suffix;
+    for (int copy = 2; taken.count(path) != 0; ++copy)
+        path = folder + name + " (" + std::to_string(copy) + ")" + suffix;
+    return path;
+}
+
+std::string ToolPath()
+{
+    try {
+        return GetTempDirectory() + ToolFileName;
+    } catch (const TSystemError&) {
+        return std::string();
+    }
+}
+
+TToolCommand TToolCommand::Probe(const std::string& tool, const std::string& input)
+{
+    TToolCommand command;
+    command.m_probe = true;
+    command.m_tool = tool;
+    command.m_input = input;
+    return command;
+}
+
+TToolCommand TToolCommand::Convert(const std::string& tool, const std::string& input,
+                                   const TStringList& settings, const std::string& output)
+{
+    TToolCommand command;
+    command.m_tool = tool;
+    command.m_input = input;
+    command.m_output = output;
+    command.m_settingsText = JoinWithBlanks(settings);
+    command.m_settingsArguments = BlankSeparated(command.m_settingsText);
+    return command;
+}
+
+void TToolCommand::ReplaceInSettings(std::string_view search, std::string_view replacement)
+{
+    m_settingsText = ReplaceString(search, replacement, m_settingsText);
+    for (std::string& argument : m_settingsArguments)
+        argument = ReplaceString(search, replacement, argument);
+}
+
+std::string TToolCommand::CommandLine() const
+{
+    if (m_probe)
+        return m_tool + " -vn -i \"" + m_input + "\" ";
+    return m_tool + "  -i \"" + m_input + "\" " + m_settingsText + TagArguments + "-y \"" +
+           m_output + "\"";
+}
+
+TStringList TToolCommand::Arguments() const
+{
+    if (m_probe)
+        return {m_tool, "-vn", "-i", m_input};
+    TStringList arguments{m_tool, "-i", m_input};
+    arguments.insert(arguments.end(), m_settingsArguments.begin(), m_settingsArguments.end());
+    for (const char* tag :
+         {"-copyright", "Brimlow LLC", "-comment", "Quorvex - Media Converter", "-y"})
+        arguments.emplace_back(tag);
+    arguments.push_back(m_output);
+    return arguments;
+}
+
+void ApplyProbeResult(TToolCommand& command, const std::string& probeResult,
+                      std::string_view extension)
+{
+    const TStringList fields = SplitString("|||", probeResult);
+    if (fields.size() >= 3)
+        command.ReplaceInSettings("[KHZ]", TrimString(ReplaceString("Hz", "", fields[2])));
+    if (fields.size() >= 4) {
+        const bool stereo = TrimString(AsciiLowerCase(fields[3])) == "stereo";
+        command.ReplaceInSettings("[CHANNEL]", stereo ? "2" : "1");
+    }
+    if (fields.size() == 5)
+        command.ReplaceInSettings("[AKBIT]", TrimString(ReplaceString("kbit", "", fields[4])));
+    if (AsciiLowerCase(extension) == "ogg")
+        command.ReplaceInSettings("-ab", "-aq");
+}
+
+namespace {
+
+// What a job needs of the page, looked up in the settings table.
+struct TJobPlan
+{
+    bool Audio = false;
+    TStringList InputFiles;
+    std::string DestinationFolder;
+    TStringList Settings;  // arguments in command order, the format's last
+    std::string Extension;
+    bool FormatChosen = false;
+};
+
+void AddSettings(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
+                 const std::string& item)
+{
+    plan.Settings.emplace_back(SettingsCell(lookup.FindSettingsRow(list, item), 2));
+}
+
+void SetFormat(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
+               const std::string& item)
+{
+    const int row = lookup.FindSettingsRow(list, item);
+    plan.Settings.emplace_back(SettingsCell(row, 2));
+    plan.Extension = SettingsCell(row, 3);
+    plan.FormatChosen = row >= 0 && plan.Settings.back() != "ERROR";
+}
+
+// One run of RUNNER with COMMAND as file K of N; the runner is made for the
+// run and dropped after it.
+template <typename TRunner>
+std::unique_ptr<TRunner> MakeRunner(TJobHost& host, const TToolCommand& command, int filesCount,
+                                    int fileNumber)
+{
+    auto runner = std::make_unique<TRunner>(host);
+    runner->CommandLine = command.CommandLine();
+    runner->Arguments = command.Arguments();
+    runner->FilesCount = filesCount;
+    runner->FileNumber = fileNumber;
+    return runner;
+}
+
+// The run ended on its own with exit status 0 and left its output behind.
+bool Converted(const TToolRunner& runner, const std::string& output)
+{
+    return !runner.Stopped && runner.ExitCode == 0 && IsWrittenFile(output);
+}
+
+int RunJob(const TJobPlan& plan, TJobHost& host)
+{
+    const int filesCount = static_cast<int>(plan.InputFiles.size());
+    int converted = 0;
+    std::set<std::string> written;
+    for (int i = 0; i < filesCount && plan.FormatChosen; ++i) {
+        host.ProcessMessages();
+        const std::string& input = plan.InputFiles[static_cast<size_t>(i)];
+        const std::string output = OutputFilePath(DestinationFolderPath(plan.DestinationFolder),
+                                                  OutputFileName(input), plan.Extension, written);
+        const std::string tool = ToolPath();
+        TToolCommand command = TToolCommand::Convert(tool, input, plan.Settings, output);
+
+        std::unique_ptr<TToolRunner> run;
+        if (plan.Audio) {
+            auto probe = MakeRunner<TAudioConvertThread>(host, TToolCommand::Probe(tool, input),
+                                                         filesCount, i + 1);
+            probe->ConvertMode = false;
+            probe->Start();
+            const std::string probeResult = probe->ResultText;
+            probe.reset();
+
+            ApplyProbeResult(command, probeResult, plan.Extension);
+            host.AppendDebugLine("RUN: " + command.CommandLine());
+            auto convert = MakeRunner<TAudioConvertThread>(host, command, filesCount, i + 1);
+            convert->ConvertMode = true;
+            run = std::move(convert);
+        } else {
+            host.AppendDebugLine(command.CommandLine());
+            run = MakeRunner<TVideoConvertThread>(host, command, filesCount, i + 1);
+        }
+        run->Start();
+        if (Converted(*run, output)) {
+            ++converted;
+            written.insert(output);
+        }
+        run.reset();
+    }
+
+    if (!host.StopRequested()) {
+        if (converted == filesCount && plan.FormatChosen)
+            ShowUserMessage(TMessageKind::Information,
+                            plan.Audio ? MsgAudioConverted : MsgVideoConverted);
+        else
+            ShowUserMessage(TMessageKind::Warning, MsgCannotCreate);
+    }
+    return converted;
+}
+
+}  // namespace
+
+int RunAudioJob(const TAudioJobInput& input, TJobHost& host)
+{
+    const TTranslateForm lookup;
+    TJobPlan plan;
+    plan.Audio = true;
+    plan.InputFiles = input.InputFiles;
+    plan.DestinationFolder = input.DestinationFolder;
+    AddSettings(plan, lookup, "AudioFrequenciesList", input.Frequency);
+    AddSettings(plan, lookup, "AudioBitrateList", input.Bitrate);
+    AddSettings(plan, lookup, "AudioChannelsModeList", input.Channels);
+    SetFormat(plan, lookup, "AudioFormatsForOutput", input.Format);
+    return RunJob(plan, host);
+}
+
+int RunVideoJob(const TVideoJobInput& input, TJobHost& host)
+{
+    const TTranslateForm lookup;
+    TJobPlan plan;
+    plan.InputFiles = input.InputFiles;
+    plan.DestinationFolder = input.DestinationFolder;
+    AddSettings(plan, lookup, "VideoAudioBitrateList", input.AudioBitrate);
+    AddSettings(plan, lookup, "VideoVideoBitrateList", input.VideoBitrate);
+    AddSettings(plan, lookup, "VideoResolutionList", input.Resolution);
+    AddSettings(plan, lookup, "VideoChannelsModeList", input.Channels);
+    SetFormat(plan, lookup, "VideoFormatsForOutput", input.Format);
+    return RunJob(plan, host);
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+// The audio and the video conversion jobs, apart from the window: output
+// names, the tool's command lines, the probe's fills, and the loop over the
+// input files with its closing message. The main window passes in what the
+// user chose and unlocks itself when the job returns.
+
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "common/StringFunctionsUnit.h"
+
+class TJobHost;
+
+// The destination folder, trimmed, ending with the path delimiter.
+std::string DestinationFolderPath(std::string_view folder);
+
+// The input's file-name part with every "." replaced by "_".
+std::string OutputFileName(const std::string& inputPath);
+
+// FOLDER + NAME + "." + the lower-cased EXTENSION. A path in TAKEN (the
+// outputs the job has written already) gets " (2)", " (3)", ... before the
+// extension instead.
+std::string OutputFilePath(const std::string& folder, const std::string& name,
+                           std::string_view extension, const std::set<std::string>& taken);
+
+// The tool's path: the temporary directory + "ffmod.exe" ("" when there is no
+// usable temporary directory, which makes every run fail to start).
+std::string ToolPath();
+
+// One command of the tool, kept both as the text the log shows and as the
+// list of arguments the tool receives. Paths are single arguments; the
+// settings' arguments are the only part that replacements touch.
+class TToolCommand
+{
+public:
+    // TOOL -vn -i "INPUT" (with a trailing blank).
+    static TToolCommand Probe(const std::string& tool, const std::string& input);
+    // TOOL  -i "INPUT" SETTINGS -copyright ... -y "OUTPUT"; SETTINGS are the
+    // chosen rows' arguments in command order, joined by one blank.
+    static TToolCommand Convert(const std::string& tool, const std::string& input,
+                                const TStringList& settings, const std::string& output);
+
+    // Replaces every SEARCH in the settings' arguments.
+    void ReplaceInSettings(std::string_view search, std::string_view replacement);
+
+    std::string CommandLine() const;
+    TStringList Arguments() const;
+
+private:
+    bool m_probe = false;
+    std::string m_tool;
+    std::string m_input;
+    std::string m_output;
+    std::string m_settingsText;
+    TStringList m_settingsArguments;
+};
+
+// Fills the "Same As Input" placeholders from the probe result text and turns
+// "-ab" into "-aq" for an OGG output.
+void ApplyProbeResult(TToolCommand& command, const std::string& probeResult,
+                      std::string_view extension);
+
+struct TAudioJobInput
+{
+    TStringList InputFiles;
+    std::string DestinationFolder;
+    // The selected item texts of the page's four choice lists.
+    std::string Format;
+    std::string Frequency;
+    std::string Bitrate;
+    std::string Channels;
+};
+
+struct TVideoJobInput
+{
+    TStringList InputFiles;
+    std::string DestinationFolder;
+    // The selected item texts of the page's five choice lists.
+    std::string Format;
+    std::string AudioBitrate;
+    std::string VideoBitrate;
+    std::string Resolution;
+    std::string Channels;
+};
+
+// Convert every input file and show the closing message (none after Cancel).
+// Return the number of files converted. The caller unlocks its window.
+int RunAudioJob(const TAudioJobInput& input, TJobHost& host);
+int RunVideoJob(const TVideoJobInput& input, TJobHost& host);

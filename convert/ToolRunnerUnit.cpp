@@ -1,0 +1,284 @@
+#include "convert/ToolRunnerUnit.h"
+
+#include <cmath>
+#include <limits>
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+#include "common/JobHostUnit.h"
+#include "common/UserMessageUnit.h"
+
+namespace {
+
+// The patterns the tool's output is read with, as written for the matcher
+// whose rules they rely on: "." matches line breaks too, and "\s" is exactly
+// space, tab, line feed, carriage return or form feed.
+constexpr const char* DurationPattern = R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))";
+constexpr const char* TimePattern = R"(time=(\d+).\d*)";
+constexpr const char* AudioPattern = R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)";
+constexpr const char* AudioFallbackPattern = R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)";
+
+// Rewrites "\s" into the explicit class, because the matcher's own "\s" also
+// takes the vertical tab. Everything else is passed on as it is.
+QString MatcherPattern(const char* pattern)
+{
+    const std::string_view text(pattern);
+    std::string result;
+    bool inClass = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            if (text[i + 1] == 's')
+                result += inClass ? " \\t\\n\\r\\f" : "[ \\t\\n\\r\\f]";
+            else
+                result.append(text.substr(i, 2));
+            ++i;
+            continue;
+        }
+        if (c == '[')
+            inClass = true;
+        else if (c == ']')
+            inClass = false;
+        result += c;
+    }
+    return QString::fromLatin1(result.data(), static_cast<qsizetype>(result.size()));
+}
+
+const QRegularExpression& Matcher(const char* pattern)
+{
+    // The four patterns are fixed: each is compiled once for the program's life.
+    struct TEntry
+    {
+        const char* Pattern;
+        QRegularExpression Expression;
+    };
+    static const TEntry entries[] = {
+        {DurationPattern, QRegularExpression(MatcherPattern(DurationPattern),
+                                             QRegularExpression::DotMatchesEverythingOption)},
+        {TimePattern, QRegularExpression(MatcherPattern(TimePattern),
+                                         QRegularExpression::DotMatchesEverythingOption)},
+        {AudioPattern, QRegularExpression(MatcherPattern(AudioPattern),
+                                          QRegularExpression::DotMatchesEverythingOption)},
+        {AudioFallbackPattern, QRegularExpression(MatcherPattern(AudioFallbackPattern),
+                                                  QRegularExpression::DotMatchesEverythingOption)},
+    };
+    for (const TEntry& entry : entries) {
+        if (entry.Pattern == pattern)
+            return entry.Expression;
+    }
+    static const QRegularExpression none;
+    return none;
+}
+
+// The leftmost match of PATTERN in CHUNK; every byte stands for one character.
+QRegularExpressionMatch FirstMatch(const char* pattern, std::string_view chunk)
+{
+    const QString text = QString::fromLatin1(chunk.data(), static_cast<qsizetype>(chunk.size()));
+    return Matcher(pattern).match(text);
+}
+
+std::string Group(const QRegularExpressionMatch& match, int group)
+{
+    return match.captured(group).toLatin1().toStdString();
+}
+
+// A run of decimal digits as a number, held at a bound far above any real
+// position so that an absurd value cannot overflow.
+long long DecimalValue(const QString& digits)
+{
+    constexpr long long bound = 1'000'000'000'000LL;
+    long long value = 0;
+    for (QChar c : digits) {
+        value = value * 10 + (c.unicode() - '0');
+        if (value >= bound)
+            return bound;
+    }
+    return value;
+}
+
+int DurationSeconds(const QRegularExpressionMatch& match)
+{
+    return static_cast<int>(DecimalValue(match.captured(1)) * 3600 +
+                            DecimalValue(match.captured(2)) * 60 + DecimalValue(match.captured(3)));
+}
+
+// To the nearest integer, exact halves to the even neighbour (the default
+// rounding mode of the floating-point environment).
+long double RoundHalfEven(long double value)
+{
+    return std::rintl(value);
+}
+
+}  // namespace
+
+int ComputePercent(int filesCount, int fileNumber, long long seconds, int duration)
+{
+    if (filesCount <= 0 || duration <= 0)
+        return 0;
+    const long double share = RoundHalfEven(100.0L / static_cast<long double>(filesCount));
+    const long double quotient =
+        static_cast<long double>(seconds) / static_cast<long double>(duration);
+    const long double filePercent = RoundHalfEven(quotient * 100.0L);
+    // Q x S is a whole number; it is divided by 100 in floating point.
+    const long double product = filePercent * share;
+    long double percent =
+        RoundHalfEven(product / 100.0L) + share * static_cast<long double>(fileNumber - 1);
+    if (percent >= 100.0L)
+        percent = 100.0L;
+    if (percent < 0.0L)
+        percent = 0.0L;
+    return static_cast<int>(percent);
+}
+
+int ConvertScan(std::string_view chunk, int filesCount, int fileNumber, TScanState& state)
+{
+    const QRegularExpressionMatch duration = FirstMatch(DurationPattern, chunk);
+    if (duration.hasMatch())
+        state.Duration = DurationSeconds(duration);
+    if (state.Duration == 0)
+        return -1;
+    const QRegularExpressionMatch time = FirstMatch(TimePattern, chunk);
+    if (!time.hasMatch())
+        return -1;
+    const int percent =
+        ComputePercent(filesCount, fileNumber, DecimalValue(time.captured(1)), state.Duration);
+    state.ResultText = std::to_string(percent);
+    return percent;
+}
+
+void ProbeScan(std::string_view chunk, TScanState& state)
+{
+    const QRegularExpressionMatch duration = FirstMatch(DurationPattern, chunk);
+    if (duration.hasMatch())
+        state.ResultText = std::to_string(DurationSeconds(duration));
+
+    const QRegularExpressionMatch audio = FirstMatch(AudioPattern, chunk);
+    if (audio.hasMatch()) {
+        for (int g = 1; g <= 4; ++g)
+            state.ResultText += "|||" + Group(audio, g);
+        return;
+    }
+    const QRegularExpressionMatch fallback = FirstMatch(AudioFallbackPattern, chunk);
+    if (fallback.hasMatch()) {
+        for (int g = 1; g <= 3; ++g)
+            state.ResultText += "|||" + Group(fallback, g);
+    }
+}
+
+TToolRunner::TToolRunner(TJobHost& host) : m_host(host) {}
+
+TToolRunner::~TToolRunner() = default;
+
+void TToolRunner::Start()
+{
+    Execute();
+}
+
+void TToolRunner::ScanForProgress(std::string_view chunk)
+{
+    const int percent = ConvertScan(chunk, FilesCount, FileNumber, m_scan);
+    if (percent >= 0)
+        m_host.SetProgress(percent);
+}
+
+namespace {
+
+QString FromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Waits for the tool to end while the window keeps serving its events. With
+// STOP set, the tool is asked to end first and killed after the grace time.
+void WaitForToolEnd(QProcess& process, TJobHost& host, bool stop)
+{
+    if (stop)
+        process.terminate();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (process.state() != QProcess::NotRunning) {
+        if (!stop && host.StopRequested()) {
+            stop = true;
+            process.terminate();
+            elapsed.restart();
+        }
+        if (stop && elapsed.elapsed() >= ToolStopGrace) {
+            process.kill();
+            process.waitForFinished(-1);
+            break;
+        }
+        process.waitForFinished(ToolPollInterval);
+        host.ProcessMessages();
+    }
+}
+
+}  // namespace
+
+void TToolRunner::RunTool(bool logChunks)
+{
+    ResultText.clear();
+    ExitCode = -1;
+    Stopped = false;
+    m_scan = TScanState();
+
+    // A cancelled job walks its remaining files without starting the tool.
+    if (m_host.StopRequested()) {
+        Stopped = true;
+        return;
+    }
+
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (!Arguments.empty()) {
+        QStringList arguments;
+        for (size_t i = 1; i < Arguments.size(); ++i)
+            arguments << FromUtf8(Arguments[i]);
+        process.setProgram(FromUtf8(Arguments.front()));
+        process.setArguments(arguments);
+        process.start(QIODevice::ReadOnly);
+    }
+    if (Arguments.empty() || !process.waitForStarted(-1)) {
+        ShowUserMessage(TMessageKind::Warning, MsgCannotCreate);
+        return;
+    }
+
+    for (;;) {
+        if (m_host.StopRequested()) {
+            Stopped = true;
+            break;
+        }
+        if (process.bytesAvailable() == 0) {
+            if (process.state() == QProcess::NotRunning)
+                break;  // the tool has ended and all its output is read
+            QElapsedTimer waited;
+            waited.start();
+            if (!process.waitForReadyRead(ToolPollInterval) &&
+                process.state() != QProcess::NotRunning && waited.elapsed() < ToolPollInterval / 2)
+                process.waitForFinished(ToolPollInterval);  // output closed, tool still running
+        }
+        QByteArray data = process.read(ToolChunkSize);
+        m_host.ProcessMessages();
+        if (data.isEmpty())
+            continue;
+        const qsizetype nul = data.indexOf('\0');
+        if (nul >= 0)
+            data.truncate(nul);
+        const std::string chunk = data.toStdString();
+        if (logChunks)
+            m_host.AppendDebugLine(chunk);
+        ScanChunk(chunk);
+    }
+
+    WaitForToolEnd(process, m_host, Stopped);
+    if (!Stopped && m_host.StopRequested())
+        Stopped = true;
+    if (!Stopped && process.exitStatus() == QProcess::NormalExit)
+        ExitCode = process.exitCode();
+    ResultText = m_scan.ResultText;
+}

@@ -1,0 +1,16 @@
+#include "convert/VideoConvertThreadUnit.h"
+
+void TVideoConvertThread::Execute()
+{
+    RunProcess();
+}
+
+void TVideoConvertThread::RunProcess()
+{
+    RunTool(false);
+}
+
+void TVideoConvertThread::ScanChunk(std::string_view chunk)
+{
+    ScanForProgress(chunk);
+}

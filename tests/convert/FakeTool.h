@@ -1,0 +1,194 @@
+#pragma once
+
+// Test doubles for the conversion jobs: a private temporary directory that
+// GetTempDirectory answers with, a scripted stand-in for the conversion tool
+// written there as "ffmod.exe", and a job host that records what a job does.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include "common/JobHostUnit.h"
+#include "common/StringFunctionsUnit.h"
+#include "common/UserMessageUnit.h"
+
+// The tool's console output as the real one writes it: CR LF line ends.
+inline QByteArray ToolLines(std::initializer_list<const char*> lines)
+{
+    QByteArray text;
+    for (const char* line : lines)
+        text += QByteArray(line) + "\r\n";
+    return text;
+}
+
+inline const QByteArray ProbeOutput = ToolLines(
+    {"Input #0, mp3, from 'in.mp3':", "  Duration: 00:00:10.00, start: 0.000000, bitrate: 128 kb/s",
+     "    Stream #0.0: Audio: mp3, 44100 Hz, stereo, 128 kb/s",
+     "Must supply at least one output file"});
+inline const QByteArray ProgressOutput =
+    ToolLines({"Input #0, mp3, from 'in.mp3':", "  Duration: 00:00:10.00, start: 0.000000",
+               "size=      10kB time=5.00 bitrate= 128.0kbits/s"});
+
+// The stand-in tool. A probe run (first argument "-vn") prints ProbeText and
+// exits with ProbeExit. A convert run prints ConvertText, waits SleepSeconds
+// (10 s when the input path contains "slow"), then writes its last argument
+// (unless CreateOutput is false), prints AfterText and exits with
+// ConvertExit. SIGTERM removes the output and exits with 255, unless
+// IgnoreTerm. Every call appends its arguments, each as <arg>, to calls.log.
+struct TFakeToolPlan
+{
+    QByteArray ProbeText = ProbeOutput;
+    int ProbeExit = 1;
+    QByteArray ConvertText = ProgressOutput;
+    QByteArray AfterText;
+    double SleepSeconds = 0;
+    bool CreateOutput = true;
+    int ConvertExit = 0;
+    bool IgnoreTerm = false;
+};
+
+class TFakeToolDir
+{
+public:
+    TFakeToolDir()
+    {
+        chmod(QFile::encodeName(m_dir.path()).constData(), 0700);
+        m_oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
+    }
+    ~TFakeToolDir() { qputenv("XDG_RUNTIME_DIR", m_oldRuntime); }
+
+    QString Path() const { return m_dir.path(); }
+    QString File(const QString& name) const { return m_dir.filePath(name); }
+    std::string ToolPath() const { return File("ffmod.exe").toStdString(); }
+
+    bool Install(const TFakeToolPlan& plan) const
+    {
+        bool ok = Write("probe.out", plan.ProbeText) && Write("convert.out", plan.ConvertText) &&
+                  Write("after.out", plan.AfterText);
+        QByteArray script =
+            "#!/bin/sh\n"
+            "d=$(dirname \"$0\")\n"
+            "for a in \"$@\"; do printf '<%s>' \"$a\"; done >> \"$d/calls.log\"\n"
+            "echo >> \"$d/calls.log\"\n"
+            "if [ \"$1\" = \"-vn\" ]; then cat \"$d/probe.out\"; exit " +
+            QByteArray::number(plan.ProbeExit) +
+            "; fi\n"
+            "for a in \"$@\"; do out=$a; done\n"
+            "s=" +
+            QByteArray::number(plan.SleepSeconds) +
+            "\n"
+            "case \"$2\" in *slow*) s=10;; esac\n" +
+            (plan.IgnoreTerm ? QByteArray("trap '' TERM\n")
+                             : QByteArray("trap 'kill $p 2>/dev/null; rm -f \"$out\"; exit 255' "
+                                          "TERM\n")) +
+            "cat \"$d/convert.out\"\n"
+            "sleep $s >/dev/null 2>&1 & p=$!\n"
+            "wait $p\n" +
+            (plan.CreateOutput ? QByteArray("printf converted > \"$out\"\n") : QByteArray()) +
+            "cat \"$d/after.out\"\n"
+            "exit " +
+            QByteArray::number(plan.ConvertExit) + "\n";
+        ok = ok && Write("ffmod.exe", script);
+        QFile::remove(File("calls.log"));
+        return ok && QFile::setPermissions(File("ffmod.exe"),
+                                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // One entry per tool run: its arguments (the tool path first).
+    std::vector<QStringList> Calls() const
+    {
+        std::vector<QStringList> calls;
+        QFile log(File("calls.log"));
+        if (!log.open(QIODevice::ReadOnly))
+            return calls;
+        for (const QByteArray& line : log.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            QString text = QString::fromUtf8(line);
+            text.chop(1);
+            calls.push_back(text.mid(1).split(QStringLiteral("><")));
+        }
+        return calls;
+    }
+
+private:
+    bool Write(const char* name, const QByteArray& data) const
+    {
+        QFile file(File(QString::fromLatin1(name)));
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(data) == data.size();
+    }
+
+    QTemporaryDir m_dir;
+    QByteArray m_oldRuntime;
+};
+
+// A job host without a window: records progress, log lines and messages.
+class TRecordingHost : public TJobHost
+{
+public:
+    bool Stop = false;
+    std::vector<int> Progress;
+    TStringList Log;
+    // Called after every log line (a test may set Stop from here).
+    std::function<void(TRecordingHost&)> OnLogLine;
+
+    bool StopRequested() const override { return Stop; }
+    void SetProgress(int percent) override { Progress.push_back(percent); }
+    void SetProgressBusy(bool) override {}
+    void AppendDebugLine(const std::string& line) override
+    {
+        Log.push_back(line);
+        if (OnLogLine)
+            OnLogLine(*this);
+    }
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+
+    int LinesStartingWith(const std::string& prefix) const
+    {
+        int count = 0;
+        for (const std::string& line : Log)
+            count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+        return count;
+    }
+};
+
+// Collects the message boxes a job shows instead of showing them.
+class TMessageRecorder
+{
+public:
+    struct TMessage
+    {
+        TMessageKind Kind;
+        std::string Title;
+        std::string Text;
+    };
+
+    TMessageRecorder()
+    {
+        SetUserMessageHandler(
+            [this](TMessageKind kind, const std::string& title, const std::string& text) {
+                Messages.push_back({kind, title, text});
+            });
+    }
+    ~TMessageRecorder() { SetUserMessageHandler({}); }
+
+    std::vector<TMessage> Messages;
+
+    QStringList Texts() const
+    {
+        QStringList texts;
+        for (const TMessage& m : Messages)
+            texts << QString::fromStdString(m.Text);
+        return texts;
+    }
+};
