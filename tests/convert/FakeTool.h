@@ -42,7 +42,8 @@ inline const QByteArray ProgressOutput =
 // (10 s when the input path contains "slow"), then writes its last argument
 // (unless CreateOutput is false), prints AfterText and exits with
 // ConvertExit. SIGTERM removes the output and exits with 255, unless
-// IgnoreTerm. Every call appends its arguments, each as <arg>, to calls.log.
+// IgnoreTerm. Every call appends its arguments, each as <arg>, to calls.log;
+// a convert run writes its process id to "pid".
 struct TFakeToolPlan
 {
     QByteArray ProbeText = ProbeOutput;
@@ -69,6 +70,12 @@ public:
     QString Path() const { return m_dir.path(); }
     QString File(const QString& name) const { return m_dir.filePath(name); }
     std::string ToolPath() const { return File("ffmod.exe").toStdString(); }
+    // The process id of the last convert run.
+    qint64 LastPid() const
+    {
+        QFile file(File("pid"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+    }
 
     bool Install(const TFakeToolPlan& plan) const
     {
@@ -83,6 +90,7 @@ public:
             QByteArray::number(plan.ProbeExit) +
             "; fi\n"
             "for a in \"$@\"; do out=$a; done\n"
+            "echo $$ > \"$d/pid\"\n"
             "s=" +
             QByteArray::number(plan.SleepSeconds) +
             "\n"
@@ -103,7 +111,7 @@ public:
                                            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    // One entry per tool run: its arguments (the tool path first).
+    // One entry per tool run: the arguments it was given.
     std::vector<QStringList> Calls() const
     {
         std::vector<QStringList> calls;
@@ -141,9 +149,16 @@ public:
     TStringList Log;
     // Called after every log line (a test may set Stop from here).
     std::function<void(TRecordingHost&)> OnLogLine;
+    // Called after every progress step.
+    std::function<void(TRecordingHost&)> OnProgress;
 
     bool StopRequested() const override { return Stop; }
-    void SetProgress(int percent) override { Progress.push_back(percent); }
+    void SetProgress(int percent) override
+    {
+        Progress.push_back(percent);
+        if (OnProgress)
+            OnProgress(*this);
+    }
     void SetProgressBusy(bool) override {}
     void AppendDebugLine(const std::string& line) override
     {
