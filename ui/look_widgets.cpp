@@ -1,0 +1,428 @@
+#include "ui/look_widgets.h"
+
+#include <cmath>
+
+#include <QHash>
+#include <QImage>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProxyStyle>
+#include <QStyleOptionTab>
+#include <QTimer>
+
+namespace {
+
+int Scaled(double scale, int value)
+{
+    return int(std::lround(value * scale));
+}
+
+// Design values of the page control, in 120-dpi pixels.
+constexpr int TabWidth = 120;
+constexpr int TabHeight = 20;
+constexpr int TabGap = 8;
+constexpr int TabsTop = 128;  // the tabs start below the logo
+constexpr int PageWidth = 586;
+constexpr int PageHeight = 688;
+
+}  // namespace
+
+// ---------------------------------------------------------------- TBackground
+
+TBackground::TBackground(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TBackground::SetGradientTop(const QString& colour)
+{
+    m_Top = QColor(colour);
+    update();
+}
+
+void TBackground::SetGradientBottom(const QString& colour)
+{
+    m_Bottom = QColor(colour);
+    update();
+}
+
+void TBackground::SetPicture(const QString& resource)
+{
+    m_PictureName = resource;
+    m_Picture = QPixmap(resource);
+    update();
+}
+
+void TBackground::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, 0, height());
+    gradient.setColorAt(0, m_Top);
+    gradient.setColorAt(1, m_Bottom);
+    painter.fillRect(rect(), gradient);
+    if (!m_Picture.isNull()) {
+        const QPoint at((width() - m_Picture.width()) / 2, (height() - m_Picture.height()) / 2);
+        painter.drawPixmap(at, m_Picture);
+    }
+}
+
+// ---------------------------------------------------------------- TPageTabBar
+
+TPageTabBar::TPageTabBar(QWidget* parent) : QTabBar(parent)
+{
+    setDrawBase(false);
+    setExpanding(false);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_Hover);
+}
+
+void TPageTabBar::SetScale(double scale)
+{
+    m_Scale = scale;
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(Scaled(scale, 18));
+    setFont(f);
+    updateGeometry();
+}
+
+QSize TPageTabBar::tabSizeHint(int) const
+{
+    return {Scaled(m_Scale, TabWidth), Scaled(m_Scale, TabHeight + TabGap)};
+}
+
+QRect TPageTabBar::TabShape(int index) const
+{
+    const QRect slot = tabRect(index);
+    return {slot.left(), slot.top(), slot.width(), Scaled(m_Scale, TabHeight)};
+}
+
+void TPageTabBar::mousePressEvent(QMouseEvent* event)
+{
+    // The gap between two tabs belongs to neither.
+    const int index = tabAt(event->position().toPoint());
+    if (index >= 0 && !TabShape(index).contains(event->position().toPoint())) {
+        event->ignore();
+        return;
+    }
+    QTabBar::mousePressEvent(event);
+}
+
+void TPageTabBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPoint mouse = mapFromGlobal(QCursor::pos());
+    const qreal radius = 6 * m_Scale;
+    for (int i = 0; i < count(); ++i) {
+        const QRectF shape = QRectF(TabShape(i)).adjusted(0.5, 0.5, -0.5, -0.5);
+        const bool selected = i == currentIndex();
+        const bool hot = underMouse() && TabShape(i).contains(mouse);
+        QPainterPath path;
+        path.addRoundedRect(shape, radius, radius);
+        if (selected) {
+            painter.fillPath(path, Qt::white);
+        } else {
+            QLinearGradient fill(shape.topLeft(), shape.bottomLeft());
+            QColor light = Look::Theme;
+            light.setAlpha(70);
+            QColor dark = Look::Theme;
+            dark.setAlpha(130);
+            fill.setColorAt(0, light);
+            fill.setColorAt(1, dark);
+            painter.fillPath(path, fill);
+        }
+        painter.setPen(QPen(Look::Theme, 1));
+        painter.drawPath(path);
+        QFont f = font();
+        f.setBold(selected);
+        painter.setFont(f);
+        painter.setPen(selected || hot ? (hot && !selected ? Qt::white : Look::Theme) : Qt::black);
+        if (!isEnabled())
+            painter.setPen(Look::Grey);
+        painter.drawText(shape, Qt::AlignCenter, tabText(i));
+    }
+}
+
+// ---------------------------------------------------------------- TPageControl
+
+class TPageControlStyle : public QProxyStyle
+{
+public:
+    explicit TPageControlStyle(TPageControl* owner) : m_Owner(owner) {}
+
+    QRect subElementRect(SubElement element, const QStyleOption* option,
+                         const QWidget* widget) const override
+    {
+        if (widget == m_Owner) {
+            switch (element) {
+                case SE_TabWidgetTabBar:
+                    return m_Owner->TabColumnRect();
+                case SE_TabWidgetTabPane:
+                case SE_TabWidgetTabContents:
+                    return m_Owner->PageRect();
+                default:
+                    break;
+            }
+        }
+        return QProxyStyle::subElementRect(element, option, widget);
+    }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        // The pane is transparent: the pages draw their own backgrounds.
+        if (element == PE_FrameTabWidget && widget == m_Owner)
+            return;
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
+private:
+    TPageControl* m_Owner;
+};
+
+TPageControl::TPageControl(QWidget* parent)
+    : QTabWidget(parent), m_TabBar(new TPageTabBar(this)), m_Style(new TPageControlStyle(this))
+{
+    setTabBar(m_TabBar);
+    setTabPosition(QTabWidget::West);
+    setDocumentMode(false);
+    setStyle(m_Style);
+    SetScale(1.0);
+}
+
+TPageControl::~TPageControl()
+{
+    setStyle(nullptr);
+    delete m_Style;
+}
+
+void TPageControl::SetScale(double scale)
+{
+    m_Scale = scale;
+    m_TabBar->SetScale(scale);
+    // Let QTabWidget lay out tab bar and pages again.
+    QResizeEvent event(size(), size());
+    resizeEvent(&event);
+}
+
+QRect TPageControl::PageRect() const
+{
+    const int w = Scaled(m_Scale, PageWidth);
+    const int h = Scaled(m_Scale, PageHeight);
+    return {width() - w - 1, 1, w, h};
+}
+
+QRect TPageControl::TabColumnRect() const
+{
+    const int n = std::max(1, count());
+    return {0, Scaled(m_Scale, TabsTop), Scaled(m_Scale, TabWidth),
+            n * Scaled(m_Scale, TabHeight + TabGap)};
+}
+
+// ---------------------------------------------------------------- TStepBox
+
+TStepBox::TStepBox(QWidget* parent) : QFrame(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+}
+
+void TStepBox::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (m_Gradient) {
+        QLinearGradient wash(box.topLeft(), box.bottomRight());
+        QColor white(Qt::white);
+        white.setAlpha(200);
+        QColor cream = Look::Cream;
+        cream.setAlpha(235);
+        wash.setColorAt(0, white);
+        wash.setColorAt(0.55, cream);
+        wash.setColorAt(1, QColor(0xF2, 0xEA, 0xD6, 235));
+        painter.fillRect(box, wash);
+        painter.setPen(QPen(Look::Cream, 2));
+        painter.drawRect(box.adjusted(2, 2, -2, -2));
+    }
+    painter.setPen(QPen(Look::Theme, 1));
+    painter.drawRect(box);
+}
+
+// ---------------------------------------------------------------- TImageButton
+
+namespace {
+
+const char* const StateNames[TImageButton::StateCount] = {"up",      "upfocus", "hot",
+                                                          "pressed", "down",    "disabled"};
+
+// One picture with every pixel of the transparent colour made transparent.
+QPixmap MaskedPicture(const QString& file, const QColor& transparent)
+{
+    static QHash<QString, QPixmap> cache;
+    const QString key = file + QLatin1Char('|') + transparent.name();
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+    QImage image(file);
+    if (!image.isNull()) {
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        const QRgb clear = transparent.rgb() & 0xFFFFFF;
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if ((line[x] & 0xFFFFFF) == clear)
+                    line[x] = 0;
+            }
+        }
+    }
+    QPixmap pixmap = QPixmap::fromImage(image);
+    cache.insert(key, pixmap);
+    return pixmap;
+}
+
+}  // namespace
+
+TImageButton::TImageButton(QWidget* parent) : QAbstractButton(parent)
+{
+    setAttribute(Qt::WA_Hover);
+    setCursor(Qt::PointingHandCursor);
+}
+
+const char* TImageButton::StateName(TState state)
+{
+    return state >= 0 && state < StateCount ? StateNames[state] : "";
+}
+
+void TImageButton::SetImages(const QString& prefix)
+{
+    m_Images = prefix;
+    LoadPictures();
+}
+
+void TImageButton::SetTransparentColor(const QString& colour)
+{
+    m_Transparent = QColor(colour);
+    LoadPictures();
+}
+
+void TImageButton::SetCaptionColor(const QString& colour)
+{
+    m_Caption = QColor(colour);
+    update();
+}
+
+void TImageButton::LoadPictures()
+{
+    for (int s = 0; s < StateCount; ++s) {
+        m_Pictures[s] = m_Images.isEmpty() ? QPixmap()
+                                           : MaskedPicture(m_Images + QLatin1Char('_') +
+                                                               QLatin1String(StateNames[s]) +
+                                                               QLatin1String(".png"),
+                                                           m_Transparent);
+    }
+    update();
+}
+
+TImageButton::TState TImageButton::CurrentState() const
+{
+    if (!isEnabled())
+        return Disabled;
+    if (isDown())
+        return Pressed;
+    if (isChecked())
+        return HeldDown;
+    if (m_Hot)
+        return Hot;
+    if (hasFocus())
+        return UpFocused;
+    return Up;
+}
+
+void TImageButton::enterEvent(QEnterEvent* event)
+{
+    m_Hot = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void TImageButton::leaveEvent(QEvent* event)
+{
+    m_Hot = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void TImageButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPixmap& picture = m_Pictures[CurrentState()];
+    if (!picture.isNull())
+        painter.drawPixmap(rect(), picture);
+    if (!text().isEmpty()) {
+        QFont f = font();
+        painter.setFont(f);
+        painter.setPen(isEnabled() ? m_Caption : m_Caption.darker(140));
+        QRect area = rect();
+        if (isDown())
+            area.translate(1, 1);
+        painter.drawText(area, Qt::AlignCenter, text());
+    }
+}
+
+// ---------------------------------------------------------------- TProgressLine
+
+TProgressLine::TProgressLine(QWidget* parent) : QProgressBar(parent), m_Timer(new QTimer(this))
+{
+    setRange(0, 100);
+    setValue(0);
+    setTextVisible(true);
+    m_Timer->setInterval(40);
+    connect(m_Timer, &QTimer::timeout, this, [this] {
+        m_Phase = (m_Phase + 1) % 100;
+        update();
+    });
+}
+
+void TProgressLine::SetBusy(bool busy)
+{
+    if (busy == m_Busy)
+        return;
+    m_Busy = busy;
+    m_Phase = 0;
+    if (busy)
+        m_Timer->start();
+    else
+        m_Timer->stop();
+    update();
+}
+
+void TProgressLine::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRect frame = rect();
+    painter.fillRect(frame, Qt::white);
+    const QRect inside = frame.adjusted(1, 1, -1, -1);
+    QLinearGradient fill(inside.topLeft(), inside.bottomLeft());
+    fill.setColorAt(0, Look::Theme);
+    fill.setColorAt(1, Look::SkyBlue);
+    if (m_Busy) {
+        // A block of a fifth of the width swings from side to side.
+        const int block = inside.width() / 5;
+        const double t = m_Phase / 100.0;
+        const double swing = t < 0.5 ? t * 2 : (1 - t) * 2;
+        const int left = inside.left() + int((inside.width() - block) * swing);
+        painter.fillRect(QRect(left, inside.top(), block, inside.height()), fill);
+    } else {
+        const int span = maximum() - minimum();
+        const int done = span > 0 ? int(qint64(inside.width()) * (value() - minimum()) / span) : 0;
+        painter.fillRect(QRect(inside.left(), inside.top(), done, inside.height()), fill);
+        painter.setFont(font());
+        painter.setPen(Look::Theme);
+        painter.drawText(inside, Qt::AlignCenter, QStringLiteral("%1%").arg(value()));
+    }
+    painter.setPen(QPen(Look::Silver, 1));
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+}

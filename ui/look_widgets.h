@@ -1,0 +1,199 @@
+#pragma once
+
+// The small painting widgets the windows are built from: gradient
+// backgrounds with a centred picture, the page control with its left-edge
+// tabs, the step boxes, the six-state image buttons and the progress bar.
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QFrame>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QString>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QWidget>
+
+class QTimer;
+
+// The colours the windows share.
+namespace Look {
+inline const QColor Theme(0x49, 0x67, 0x99);
+inline const QColor Grey(0x80, 0x80, 0x80);
+inline const QColor Cream(0xFF, 0xFB, 0xF0);
+inline const QColor SkyBlue(0xA6, 0xCA, 0xF0);
+inline const QColor Silver(0xC0, 0xC0, 0xC0);
+inline const QColor Yellow(0xFF, 0xFF, 0x00);
+}  // namespace Look
+
+// A gradient in horizontal bands from top to bottom colour, with an optional
+// picture drawn unscaled in the centre.
+class TBackground : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QString gradientTop READ GradientTop WRITE SetGradientTop)
+    Q_PROPERTY(QString gradientBottom READ GradientBottom WRITE SetGradientBottom)
+    Q_PROPERTY(QString picture READ Picture WRITE SetPicture)
+
+public:
+    explicit TBackground(QWidget* parent = nullptr);
+
+    QString GradientTop() const { return m_Top.name(); }
+    void SetGradientTop(const QString& colour);
+    QString GradientBottom() const { return m_Bottom.name(); }
+    void SetGradientBottom(const QString& colour);
+    QString Picture() const { return m_PictureName; }
+    void SetPicture(const QString& resource);
+    const QPixmap& PicturePixmap() const { return m_Picture; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_Top{Qt::white};
+    QColor m_Bottom{0xE4, 0xEA, 0xF3};
+    QString m_PictureName;
+    QPixmap m_Picture;
+};
+
+// Tabs down the left edge, drawn with horizontal text, starting below the logo.
+class TPageTabBar : public QTabBar
+{
+    Q_OBJECT
+
+public:
+    explicit TPageTabBar(QWidget* parent = nullptr);
+    void SetScale(double scale);
+    // The tab's visible shape inside its slot.
+    QRect TabShape(int index) const;
+
+protected:
+    QSize tabSizeHint(int index) const override;
+    QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    double m_Scale = 1.0;
+};
+
+// DataControl: a page control whose pages fill a fixed area on the right of
+// the tab column, transparent over the window's background.
+class TPageControl : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TPageControl(QWidget* parent = nullptr);
+    ~TPageControl() override;
+
+    // Scales tab and page sizes given in 120-dpi design pixels.
+    void SetScale(double scale);
+    double Scale() const { return m_Scale; }
+    TPageTabBar* PageTabBar() const { return m_TabBar; }
+    // Page area and tab column, in this widget's coordinates.
+    QRect PageRect() const;
+    QRect TabColumnRect() const;
+
+private:
+    double m_Scale = 1.0;
+    TPageTabBar* m_TabBar;
+    class TPageControlStyle* m_Style;
+};
+
+// A numbered step box: a frame in the theme colour; in gradient style also a
+// diagonal white-to-cream wash and a cream inner border.
+class TStepBox : public QFrame
+{
+    Q_OBJECT
+    Q_PROPERTY(bool gradientStyle READ GradientStyle WRITE SetGradientStyle)
+
+public:
+    explicit TStepBox(QWidget* parent = nullptr);
+    bool GradientStyle() const { return m_Gradient; }
+    void SetGradientStyle(bool on)
+    {
+        m_Gradient = on;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_Gradient = false;
+};
+
+// A button drawn from six state pictures (up, up and focused, under the
+// mouse, pressed, held down, disabled), in which one colour is transparent,
+// with an optional caption over them.
+class TImageButton : public QAbstractButton
+{
+    Q_OBJECT
+    Q_PROPERTY(QString images READ Images WRITE SetImages)
+    Q_PROPERTY(QString transparentColor READ TransparentColor WRITE SetTransparentColor)
+    Q_PROPERTY(QString captionColor READ CaptionColor WRITE SetCaptionColor)
+
+public:
+    enum TState
+    {
+        Up,
+        UpFocused,
+        Hot,
+        Pressed,
+        HeldDown,
+        Disabled,
+        StateCount
+    };
+
+    explicit TImageButton(QWidget* parent = nullptr);
+
+    // Resource prefix; the pictures are PREFIX_up.png ... PREFIX_disabled.png.
+    QString Images() const { return m_Images; }
+    void SetImages(const QString& prefix);
+    QString TransparentColor() const { return m_Transparent.name(); }
+    void SetTransparentColor(const QString& colour);
+    QString CaptionColor() const { return m_Caption.name(); }
+    void SetCaptionColor(const QString& colour);
+    QColor CaptionQColor() const { return m_Caption; }
+
+    TState CurrentState() const;
+    static const char* StateName(TState state);
+
+    QSize sizeHint() const override { return size(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void LoadPictures();
+
+    QString m_Images;
+    QColor m_Transparent{0x80, 0x80, 0x00};
+    QColor m_Caption{Qt::white};
+    QPixmap m_Pictures[StateCount];
+    bool m_Hot = false;
+};
+
+// ProgressLine: white ground, silver border, the filled part a vertical
+// gradient from the theme colour to sky blue, the percentage in the middle.
+// In busy state a block runs to and fro instead.
+class TProgressLine : public QProgressBar
+{
+    Q_OBJECT
+
+public:
+    explicit TProgressLine(QWidget* parent = nullptr);
+    void SetBusy(bool busy);
+    bool IsBusy() const { return m_Busy; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_Busy = false;
+    int m_Phase = 0;
+    QTimer* m_Timer;
+};

@@ -1,0 +1,6 @@
+#include "ui/main_window.h"
+
+void TMainWindow::DownloadProcess()
+{
+    SetUnLockAudioPanel();
+}
