@@ -1,0 +1,1189 @@
+#include "TranscoderUnit.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "ConsoleUnit.h"
+#include "EncoderLimitsUnit.h"
+#include "OutputFileUnit.h"
+
+namespace {
+
+std::string ErrorText(int code)
+{
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string LowerAscii(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+std::string ExtensionOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return LowerAscii(path.substr(dot + 1));
+}
+
+// Codec names as converters printed them in 2007.
+std::string PrintedCodecName(AVCodecID id)
+{
+    const std::string name = avcodec_get_name(id);
+    if (name == "flv1")
+        return "flv";
+    return name;
+}
+
+std::string Kbit(std::int64_t bitRate)
+{
+    char buffer[32];
+    if (bitRate % 1000 == 0)
+        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(bitRate / 1000));
+    else
+        std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bitRate) / 1000.0);
+    return buffer;
+}
+
+std::string RateText(AVRational rate)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3f", av_q2d(rate));
+    std::string text = buffer;
+    while (text.back() == '0')
+        text.pop_back();
+    if (text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Containers and codec names of the command line.
+
+struct TContainer
+{
+    const char* Extension;
+    const char* Muxer;
+    const char* AudioEncoder;
+    const char* VideoEncoder;  // nullptr: an audio-only file
+};
+
+constexpr TContainer kContainers[] = {
+    {"mp3", "mp3", "libmp3lame", nullptr}, {"wma", "asf", "wmav2", nullptr},
+    {"ogg", "ogg", "libvorbis", nullptr},  {"wav", "wav", "pcm_s16le", nullptr},
+    {"m4a", "ipod", "aac", nullptr},       {"ac3", "ac3", "ac3", nullptr},
+    {"avi", "avi", "libmp3lame", "mpeg4"}, {"mpg", "dvd", "mp2", "mpeg2video"},
+    {"mpeg", "mpeg", "mp2", "mpeg1video"}, {"mp4", "mp4", "aac", "libx264"},
+    {"m4v", "mp4", "aac", "libx264"},      {"mov", "mov", "aac", "libx264"},
+    {"3gp", "3gp", "aac", "h263"},         {"3g2", "3g2", "aac", "h263"},
+    {"flv", "flv", "libmp3lame", "flv"},   {"wmv", "asf", "wmav2", "wmv2"},
+};
+
+const TContainer* FindContainer(const std::string& extension)
+{
+    for (const TContainer& c : kContainers) {
+        if (extension == c.Extension)
+            return &c;
+    }
+    return nullptr;
+}
+
+struct TEncoderChoice
+{
+    const AVCodec* Codec = nullptr;
+    unsigned Tag = 0;
+    bool Experimental = false;
+};
+
+// Names of the command line on the encoders that this system has.
+bool ChooseEncoder(const std::string& asked, AVMediaType type, TEncoderChoice& choice,
+                   std::string& error)
+{
+    const std::string name = LowerAscii(asked);
+    auto find = [](const char* n) { return avcodec_find_encoder_by_name(n); };
+    const AVCodec* codec = nullptr;
+    if (name == "libmp3lame" || name == "mp3") {
+        codec = find("libmp3lame");
+    } else if (name == "vorbis" || name == "libvorbis") {
+        codec = find("libvorbis");
+        if (!codec) {
+            codec = find("vorbis");
+            choice.Experimental = true;
+        }
+    } else if (name == "libfaac" || name == "aac" || name == "libfdk_aac") {
+        codec = find("aac");
+    } else if (name == "libamr_nb" || name == "amr_nb" || name == "libopencore_amrnb") {
+        codec = find("libopencore_amrnb");
+        if (!codec) {
+            codec = find("aac");
+            WriteLine("No AMR-NB encoder is available: the audio is encoded as AAC instead");
+        }
+    } else if (name == "mpegvideo" || name == "mpeg1video") {
+        codec = find("mpeg1video");
+    } else if (name == "libxvid" || name == "xvid") {
+        codec = find("libxvid");
+        if (!codec) {
+            codec = find("mpeg4");
+            choice.Tag = MKTAG('X', 'V', 'I', 'D');
+        }
+    } else if (name == "libx264" || name == "h264" || name == "x264") {
+        codec = find("libx264");
+    } else if (name == "flv" || name == "flv1") {
+        codec = find("flv");
+    } else {
+        codec = find(name.c_str());
+    }
+    if (!codec || codec->type != type) {
+        error = std::string("Unknown ") + (type == AVMEDIA_TYPE_AUDIO ? "audio" : "video") +
+                " codec '" + asked + "'";
+        return false;
+    }
+    choice.Codec = codec;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+struct TLink
+{
+    AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;
+    AVStream* In = nullptr;
+    AVStream* Out = nullptr;
+    AVCodecContext* Dec = nullptr;
+    AVCodecContext* Enc = nullptr;
+    AVFilterGraph* Graph = nullptr;
+    AVFilterContext* Src = nullptr;
+    AVFilterContext* Sink = nullptr;
+    std::string FilterSpec;
+    // Input parameters the graph was built for; a change rebuilds it.
+    int SrcWidth = 0, SrcHeight = 0, SrcFormat = -1, SrcRate = 0, SrcChannels = 0;
+    std::int64_t StartOffset = 0;  // subtracted from input timestamps
+    std::int64_t NextAudioPts = AV_NOPTS_VALUE;
+    std::int64_t LastVideoPts = AV_NOPTS_VALUE;
+    AVRational FrameRate{25, 1};
+    double EncodedBytes = 0;
+    double EndSeconds = 0;
+    int Frames = 0;
+    double Quality = 0;
+    bool DecoderDone = false;
+
+    ~TLink()
+    {
+        avfilter_graph_free(&Graph);
+        avcodec_free_context(&Dec);
+        avcodec_free_context(&Enc);
+    }
+};
+
+class TTranscoder
+{
+public:
+    explicit TTranscoder(const TToolOptions& options) : m_options(options) {}
+    ~TTranscoder();
+    int Run();
+
+private:
+    bool OpenInput();
+    void PrintInputBlock() const;
+    bool SetUpOutput();
+    bool ResolveEncoder(AVMediaType type, TEncoderChoice& choice);
+    bool AddOutputStream(std::unique_ptr<TLink> link);
+    bool AddAudio(AVStream* in);
+    bool AddVideo(AVStream* in);
+    bool OpenDecoder(TLink& link);
+    bool BuildGraph(TLink& link, const AVFrame* frame);
+    bool OpenEncoder(TLink& link, AVCodecContext* enc, const AVCodec* codec, bool experimental);
+    void PrintOutputBlock() const;
+    bool Convert();
+    bool Decode(TLink& link, const AVPacket* packet);
+    bool Filter(TLink& link, AVFrame* frame);
+    bool Encode(TLink& link, const AVFrame* frame);
+    bool WritePacket(TLink& link, AVPacket* packet);
+    void Report(bool last);
+    bool Fail(const std::string& line);
+
+    const TToolOptions& m_options;
+    AVFormatContext* m_in = nullptr;
+    AVFormatContext* m_out = nullptr;
+    const TContainer* m_container = nullptr;
+    std::vector<std::unique_ptr<TLink>> m_links;
+    TOutputFile m_file;
+    AVFrame* m_frame = nullptr;
+    AVFrame* m_filtered = nullptr;
+    AVPacket* m_packet = nullptr;
+    std::chrono::steady_clock::time_point m_started;
+    std::chrono::steady_clock::time_point m_lastReport;
+    double m_headerBytes = 0;
+};
+
+TTranscoder::~TTranscoder()
+{
+    m_links.clear();
+    if (m_out) {
+        if (m_out->pb)
+            avio_closep(&m_out->pb);
+        avformat_free_context(m_out);
+    }
+    avformat_close_input(&m_in);
+    av_frame_free(&m_frame);
+    av_frame_free(&m_filtered);
+    av_packet_free(&m_packet);
+}
+
+bool TTranscoder::Fail(const std::string& line)
+{
+    WriteLine(line);
+    return false;
+}
+
+bool TTranscoder::OpenInput()
+{
+    const std::string& path = m_options.InputPath;
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Fail("'" + path + "': is a folder, not a media file");
+    // "file:" keeps every path a local file, whatever it looks like.
+    const std::string url = "file:" + path;
+    int rc = avformat_open_input(&m_in, url.c_str(), nullptr, nullptr);
+    if (rc < 0)
+        return Fail("'" + path + "': " + ErrorText(rc));
+    rc = avformat_find_stream_info(m_in, nullptr);
+    if (rc < 0)
+        return Fail("'" + path + "': cannot read its streams: " + ErrorText(rc));
+    return true;
+}
+
+void TTranscoder::PrintInputBlock() const
+{
+    std::string block = "Input #0, " + std::string(m_in->iformat->name) + ", from '" +
+                        m_options.InputPath + "':\r\n";
+    block += FormatDurationLine(m_in->duration == AV_NOPTS_VALUE ? kNoValue : m_in->duration,
+                                m_in->start_time == AV_NOPTS_VALUE ? kNoValue : m_in->start_time,
+                                m_in->bit_rate);
+    for (unsigned i = 0; i < m_in->nb_streams; ++i) {
+        const AVStream* st = m_in->streams[i];
+        const AVCodecParameters* par = st->codecpar;
+        std::string description;
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+            description = FormatAudioDescription(PrintedCodecName(par->codec_id), par->sample_rate,
+                                                 par->ch_layout.nb_channels, par->bit_rate);
+        } else if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+            const char* pix = av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format));
+            AVRational rate = st->r_frame_rate.num ? st->r_frame_rate : st->avg_frame_rate;
+            description = FormatVideoDescription(
+                PrintedCodecName(par->codec_id), pix ? pix : "", par->width, par->height,
+                par->sample_aspect_ratio.num, par->sample_aspect_ratio.den, par->bit_rate,
+                rate.den ? av_q2d(rate) : 0.0);
+        } else {
+            const char* type = av_get_media_type_string(par->codec_type);
+            description =
+                std::string(type ? type : "Data") + ": " + PrintedCodecName(par->codec_id);
+            description[0] = static_cast<char>(std::toupper(description[0]));
+        }
+        block += "    Stream #0." + std::to_string(i) + ": " + description + "\r\n";
+    }
+    WriteBlock(block);
+}
+
+bool TTranscoder::OpenDecoder(TLink& link)
+{
+    const AVCodec* decoder = avcodec_find_decoder(link.In->codecpar->codec_id);
+    if (!decoder)
+        return Fail("'" + m_options.InputPath + "': no decoder for stream #0." +
+                    std::to_string(link.In->index) + " (" +
+                    PrintedCodecName(link.In->codecpar->codec_id) + ")");
+    link.Dec = avcodec_alloc_context3(decoder);
+    if (!link.Dec)
+        return Fail("Out of memory");
+    avcodec_parameters_to_context(link.Dec, link.In->codecpar);
+    link.Dec->pkt_timebase = link.In->time_base;
+    link.Dec->thread_count = 0;
+    if (link.Type == AVMEDIA_TYPE_VIDEO)
+        link.Dec->framerate = av_guess_frame_rate(m_in, link.In, nullptr);
+    const int rc = avcodec_open2(link.Dec, decoder, nullptr);
+    if (rc < 0)
+        return Fail("'" + m_options.InputPath + "': cannot decode stream #0." +
+                    std::to_string(link.In->index) + ": " + ErrorText(rc));
+    if (m_in->start_time != AV_NOPTS_VALUE)
+        link.StartOffset =
+            av_rescale_q(m_in->start_time, AVRational{1, AV_TIME_BASE}, link.In->time_base);
+    return true;
+}
+
+bool TTranscoder::OpenEncoder(TLink& link, AVCodecContext* enc, const AVCodec* codec,
+                              bool experimental)
+{
+    AVDictionary* opts = nullptr;
+    if (experimental)
+        av_dict_set(&opts, "strict", "experimental", 0);
+    const int rc = avcodec_open2(enc, codec, &opts);
+    av_dict_free(&opts);
+    if (rc < 0)
+        return false;
+    link.Enc = enc;
+    return true;
+}
+
+bool TTranscoder::ResolveEncoder(AVMediaType type, TEncoderChoice& choice)
+{
+    const bool audio = type == AVMEDIA_TYPE_AUDIO;
+    const std::string& given = audio ? m_options.AudioCodec : m_options.VideoCodec;
+    const char* usual =
+        m_container ? (audio ? m_container->AudioEncoder : m_container->VideoEncoder) : nullptr;
+    const std::string asked = given.empty() ? std::string(usual ? usual : "") : given;
+    const std::string kind = audio ? "audio" : "video";
+    std::string error;
+    if (asked.empty()) {
+        choice.Codec =
+            avcodec_find_encoder(audio ? m_out->oformat->audio_codec : m_out->oformat->video_codec);
+        if (!choice.Codec)
+            return Fail("No " + kind + " encoder for '" + m_options.OutputPath + "'");
+    } else if (!ChooseEncoder(asked, type, choice, error)) {
+        return Fail(error);
+    }
+    if (avformat_query_codec(m_out->oformat, choice.Codec->id, FF_COMPLIANCE_NORMAL) == 0)
+        return Fail("The " + kind + " codec " + choice.Codec->name + " cannot be stored in '" +
+                    m_options.OutputPath + "'");
+    return true;
+}
+
+bool TTranscoder::AddOutputStream(std::unique_ptr<TLink> link)
+{
+    link->Out = avformat_new_stream(m_out, nullptr);
+    if (!link->Out || avcodec_parameters_from_context(link->Out->codecpar, link->Enc) < 0)
+        return Fail("Out of memory");
+    link->Out->time_base = link->Enc->time_base;
+    if (link->Type == AVMEDIA_TYPE_VIDEO) {
+        link->Out->avg_frame_rate = link->FrameRate;
+        link->Out->sample_aspect_ratio = link->Enc->sample_aspect_ratio;
+    }
+    m_headerBytes += link->Enc->extradata_size;
+    m_links.push_back(std::move(link));
+    return true;
+}
+
+bool TTranscoder::AddAudio(AVStream* in)
+{
+    auto link = std::make_unique<TLink>();
+    link->Type = AVMEDIA_TYPE_AUDIO;
+    link->In = in;
+    if (!OpenDecoder(*link))
+        return false;
+    const AVCodecContext* dec = link->Dec;
+
+    TEncoderChoice choice;
+    if (!ResolveEncoder(AVMEDIA_TYPE_AUDIO, choice))
+        return false;
+    const AVCodec* codec = choice.Codec;
+    const std::string encName = codec->name;
+
+    // Sample rate.
+    int rate = m_options.SampleRate.IsGiven() ? m_options.SampleRate.Value : dec->sample_rate;
+    if (rate <= 0)
+        rate = 44100;
+    std::vector<std::int64_t> rates;
+    if (codec->supported_samplerates) {
+        for (const int* r = codec->supported_samplerates; *r; ++r)
+            rates.push_back(*r);
+    } else {
+        rates = AllowedSampleRates(encName);
+    }
+    if (m_container && std::strcmp(m_container->Muxer, "dvd") == 0)
+        rates = {48000};  // what a DVD player plays
+    if (m_container && std::strcmp(m_container->Muxer, "flv") == 0)
+        rates = {44100, 22050, 11025};
+    if (!rates.empty()) {
+        const int nearest = static_cast<int>(NearestValue(rate, rates));
+        if (nearest != rate)
+            WriteLine("Sample rate " + std::to_string(rate) + " Hz is not supported by " + encName +
+                      ": using " + std::to_string(nearest) + " Hz");
+        rate = nearest;
+    }
+
+    // Channels and their layout.
+    int channels =
+        m_options.Channels.IsGiven() ? m_options.Channels.Value : dec->ch_layout.nb_channels;
+    if (channels <= 0)
+        channels = 2;
+    AVChannelLayout layout{};
+    int maxChannels = MaxAudioChannels(encName);
+    if (codec->ch_layouts && codec->ch_layouts[0].nb_channels) {
+        int best = 0;
+        for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
+            const int n = l->nb_channels;
+            if (n <= channels && n > best)
+                best = n;
+        }
+        if (best == 0)
+            best = codec->ch_layouts[0].nb_channels;
+        maxChannels = maxChannels ? std::min(maxChannels, best) : best;
+    }
+    if (maxChannels && channels > maxChannels) {
+        WriteLine(std::to_string(channels) + " channels are more than " + encName +
+                  " takes: using " + std::to_string(maxChannels));
+        channels = maxChannels;
+    }
+    if (channels == dec->ch_layout.nb_channels && dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
+        av_channel_layout_copy(&layout, &dec->ch_layout);
+    else
+        av_channel_layout_default(&layout, channels);
+    if (codec->ch_layouts && codec->ch_layouts[0].nb_channels) {
+        bool listed = false;
+        for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l)
+            listed = listed || av_channel_layout_compare(l, &layout) == 0;
+        if (!listed) {
+            for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
+                if (l->nb_channels == channels) {
+                    av_channel_layout_uninit(&layout);
+                    av_channel_layout_copy(&layout, l);
+                    break;
+                }
+            }
+        }
+    }
+
+    // Sample format: the decoder's when the encoder takes it.
+    AVSampleFormat format = codec->sample_fmts ? codec->sample_fmts[0] : dec->sample_fmt;
+    if (codec->sample_fmts) {
+        for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
+            if (*f == dec->sample_fmt)
+                format = *f;
+        }
+    }
+
+    // Bit rate or quality.
+    const bool isVorbis = encName == "libvorbis" || encName == "vorbis";
+    const bool isPcm = codec->id >= AV_CODEC_ID_PCM_S16LE && codec->id < AV_CODEC_ID_ADPCM_IMA_QT;
+    const bool takesQuality = isVorbis || encName == "libmp3lame" || encName == "aac";
+    std::int64_t bitRate = 0;  // 0: the encoder's default
+    bool useQuality = false;
+    double quality = 0;
+    bool fromInput = false;
+    if (m_options.AudioQuality.IsGiven()) {
+        const double q = m_options.AudioQuality.Value;
+        if (isVorbis && q > 10) {
+            // Above vorbis' quality scale the value is a target bit rate.
+            bitRate = std::llround(m_options.AudioQualityHasSuffix ? q : q * 1000);
+        } else if (takesQuality) {
+            useQuality = true;
+            quality = q;
+        } else {
+            WriteLine(encName + " has no quality setting: -aq is ignored");
+        }
+    }
+    if (!useQuality && bitRate == 0) {
+        if (m_options.AudioBitRate.IsGiven()) {
+            bitRate = m_options.AudioBitRate.Value;
+        } else if (m_options.AudioBitRate.State == TSettingState::SameAsInput ||
+                   m_options.SameQuality > 0) {
+            bitRate = dec->bit_rate > 0 ? dec->bit_rate : in->codecpar->bit_rate;
+            fromInput = true;
+        }
+    }
+    if (isPcm) {
+        if (m_options.AudioBitRate.IsGiven())
+            WriteLine("The bit rate does not apply to " + encName +
+                      " (uncompressed): the audio keeps its full rate");
+        bitRate = 0;
+        useQuality = false;
+    }
+    if (bitRate > 0) {
+        const std::vector<std::int64_t> allowed = AllowedAudioBitRates(encName, rate);
+        std::int64_t lowest = 0;
+        std::int64_t highest = 0;
+        AudioBitRateRange(encName, rate, channels, lowest, highest);
+        std::int64_t bounded = allowed.empty() ? bitRate : NearestValue(bitRate, allowed);
+        if (lowest && bounded < lowest)
+            bounded = lowest;
+        if (highest && bounded > highest)
+            bounded = highest;
+        if (bounded != bitRate && !fromInput)
+            WriteLine("Audio bit rate " + Kbit(bitRate) + " kb/s is not supported by " + encName +
+                      " at " + std::to_string(rate) + " Hz: using " + Kbit(bounded) + " kb/s");
+        bitRate = bounded;
+    }
+
+    // Vorbis' limits depend on rate and channels together: step through the
+    // usual bit rates nearest first until the encoder accepts one.
+    std::vector<std::int64_t> tries{bitRate};
+    if (bitRate > 0) {
+        std::vector<std::int64_t> ladder;
+        for (int k : {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 500})
+            ladder.push_back(static_cast<std::int64_t>(k) * 1000);
+        std::stable_sort(ladder.begin(), ladder.end(), [bitRate](auto a, auto b) {
+            return std::llabs(a - bitRate) < std::llabs(b - bitRate);
+        });
+        tries.insert(tries.end(), ladder.begin(), ladder.end());
+        tries.push_back(0);
+    }
+    for (std::int64_t tryRate : tries) {
+        AVCodecContext* enc = avcodec_alloc_context3(codec);
+        if (!enc)
+            return Fail("Out of memory");
+        enc->sample_rate = rate;
+        av_channel_layout_copy(&enc->ch_layout, &layout);
+        enc->sample_fmt = format;
+        enc->time_base = AVRational{1, rate};
+        enc->thread_count = 0;
+        if (tryRate > 0)
+            enc->bit_rate = tryRate;
+        if (useQuality) {
+            enc->flags |= AV_CODEC_FLAG_QSCALE;
+            enc->global_quality = static_cast<int>(std::lround(quality * FF_QP2LAMBDA));
+        }
+        if (m_out->oformat->flags & AVFMT_GLOBALHEADER)
+            enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (OpenEncoder(*link, enc, codec, choice.Experimental)) {
+            if (tryRate != bitRate)
+                WriteLine("Audio bit rate " + Kbit(bitRate) + " kb/s is outside what " + encName +
+                          " codes at " + std::to_string(rate) + " Hz with " +
+                          std::to_string(channels) + " channel(s): using " +
+                          (tryRate ? Kbit(tryRate) + " kb/s" : std::string("its default")));
+            break;
+        }
+        avcodec_free_context(&enc);
+    }
+    av_channel_layout_uninit(&layout);
+    if (!link->Enc)
+        return Fail("Error while opening encoder " + encName + " for '" + m_options.OutputPath +
+                    "': unsupported settings");
+
+    if (!BuildGraph(*link, nullptr))
+        return false;
+    if (!(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && link->Enc->frame_size > 0)
+        av_buffersink_set_frame_size(link->Sink, static_cast<unsigned>(link->Enc->frame_size));
+
+    return AddOutputStream(std::move(link));
+}
+
+bool TTranscoder::AddVideo(AVStream* in)
+{
+    auto link = std::make_unique<TLink>();
+    link->Type = AVMEDIA_TYPE_VIDEO;
+    link->In = in;
+    if (!OpenDecoder(*link))
+        return false;
+    const AVCodecContext* dec = link->Dec;
+
+    TEncoderChoice choice;
+    if (!ResolveEncoder(AVMEDIA_TYPE_VIDEO, choice))
+        return false;
+    const AVCodec* codec = choice.Codec;
+    const std::string encName = codec->name;
+
+    // Pixel format: 4:2:0 wherever the encoder has it, so that players can show it.
+    AVPixelFormat pixFmt = dec->pix_fmt;
+    if (codec->pix_fmts) {
+        bool has420 = false;
+        bool hasInput = false;
+        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
+            has420 = has420 || *p == AV_PIX_FMT_YUV420P;
+            hasInput = hasInput || *p == dec->pix_fmt;
+        }
+        if (has420)
+            pixFmt = AV_PIX_FMT_YUV420P;
+        else if (!hasInput)
+            pixFmt = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, dec->pix_fmt, 0, nullptr);
+    }
+    if (pixFmt == AV_PIX_FMT_NONE)
+        pixFmt = AV_PIX_FMT_YUV420P;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixFmt);
+    const bool even = desc && (desc->log2_chroma_w > 0 || desc->log2_chroma_h > 0);
+
+    // Frame size.
+    TFrameSize size = m_options.FrameSize.IsGiven() ? m_options.FrameSize.Value
+                                                    : TFrameSize{dec->width, dec->height};
+    const TFrameSize fitted = NearestFrameSize(encName, size, even);
+    if (fitted.Width != size.Width || fitted.Height != size.Height)
+        WriteLine("Frame size " + std::to_string(size.Width) + "x" + std::to_string(size.Height) +
+                  " is not supported by " + encName + ": using " + std::to_string(fitted.Width) +
+                  "x" + std::to_string(fitted.Height));
+    size = fitted;
+
+    // Frame rate.
+    AVRational rate = dec->framerate;
+    if (m_options.FrameRate.IsGiven())
+        rate = AVRational{m_options.FrameRate.Value.Num, m_options.FrameRate.Value.Den};
+    if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 240)
+        rate = AVRational{25, 1};
+    AVRational fittedRate = rate;
+    if (codec->supported_framerates)
+        fittedRate =
+            codec->supported_framerates[av_find_nearest_q_idx(rate, codec->supported_framerates)];
+    if ((codec->id == AV_CODEC_ID_MPEG4 || codec->id == AV_CODEC_ID_H263 ||
+         codec->id == AV_CODEC_ID_FLV1 || codec->id == AV_CODEC_ID_WMV2) &&
+        fittedRate.num > 65535)
+        av_reduce(&fittedRate.num, &fittedRate.den, fittedRate.num, fittedRate.den, 65535);
+    if (av_cmp_q(fittedRate, rate) != 0)
+        WriteLine("Frame rate " + RateText(rate) + " is not supported by " + encName + ": using " +
+                  RateText(fittedRate));
+    link->FrameRate = fittedRate;
+
+    AVCodecContext* enc = avcodec_alloc_context3(codec);
+    if (!enc)
+        return Fail("Out of memory");
+    enc->width = size.Width;
+    enc->height = size.Height;
+    enc->pix_fmt = pixFmt;
+    enc->framerate = fittedRate;
+    enc->time_base = av_inv_q(fittedRate);
+    enc->thread_count = 0;
+    if (choice.Tag)
+        enc->codec_tag = choice.Tag;
+    if (!m_options.VideoTag.empty()) {
+        const std::string& t = m_options.VideoTag;
+        const unsigned tag = MKTAG(t[0], t[1], t[2], t[3]);
+        const AVCodecTag* const* tags = m_out->oformat->codec_tag;
+        if (!tags || av_codec_get_id(tags, tag) == codec->id)
+            enc->codec_tag = tag;
+        else
+            WriteLine("The tag " + t + " does not fit " + encName + " in '" + m_options.OutputPath +
+                      "': the usual tag is written");
+    }
+    const bool isX264 = encName == "libx264";
+    if (m_options.VideoBitRate.IsGiven()) {
+        enc->bit_rate = m_options.VideoBitRate.Value;
+    } else if (m_options.SameQuality > 0 ||
+               m_options.VideoBitRate.State == TSettingState::SameAsInput) {
+        // Near-transparent constant quality.
+        if (isX264) {
+            av_opt_set(enc->priv_data, "crf", "18", 0);
+        } else {
+            enc->flags |= AV_CODEC_FLAG_QSCALE;
+            enc->global_quality = 2 * FF_QP2LAMBDA;
+        }
+    }
+    if (m_container && std::strcmp(m_container->Muxer, "dvd") == 0) {
+        enc->gop_size = 15;
+        enc->max_b_frames = 2;
+    }
+    if (m_out->oformat->flags & AVFMT_GLOBALHEADER)
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+    // The graph first: its output fixes the aspect ratio the encoder is told.
+    link->SrcWidth = 0;
+    link->Enc = enc;  // BuildGraph reads the target from here
+    if (!BuildGraph(*link, nullptr))
+        return false;
+    enc->sample_aspect_ratio = av_buffersink_get_sample_aspect_ratio(link->Sink);
+    enc->time_base = av_buffersink_get_time_base(link->Sink);
+    link->Enc = nullptr;
+    if (!OpenEncoder(*link, enc, codec, choice.Experimental)) {
+        avcodec_free_context(&enc);
+        return Fail("Error while opening encoder " + encName + " for '" + m_options.OutputPath +
+                    "': unsupported settings");
+    }
+
+    return AddOutputStream(std::move(link));
+}
+
+// (Re)builds the filter graph of a link for the input parameters of frame,
+// or of the decoder when frame is null.
+bool TTranscoder::BuildGraph(TLink& link, const AVFrame* frame)
+{
+    avfilter_graph_free(&link.Graph);
+    link.Graph = avfilter_graph_alloc();
+    if (!link.Graph)
+        return Fail("Out of memory");
+    link.Graph->nb_threads = 0;
+    const AVCodecContext* dec = link.Dec;
+    const AVCodecContext* enc = link.Enc;
+    char args[512];
+    std::string spec;
+    int rc = 0;
+
+    if (link.Type == AVMEDIA_TYPE_VIDEO) {
+        link.SrcWidth = frame ? frame->width : dec->width;
+        link.SrcHeight = frame ? frame->height : dec->height;
+        link.SrcFormat = frame ? frame->format : dec->pix_fmt;
+        AVRational sar = frame ? frame->sample_aspect_ratio : dec->sample_aspect_ratio;
+        if (sar.num <= 0 || sar.den <= 0)
+            sar = AVRational{0, 1};
+        const AVRational inRate = dec->framerate.num > 0 ? dec->framerate : link.FrameRate;
+        std::snprintf(args, sizeof args,
+                      "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d:"
+                      "frame_rate=%d/%d",
+                      link.SrcWidth, link.SrcHeight, link.SrcFormat, link.In->time_base.num,
+                      link.In->time_base.den, sar.num, sar.den, inRate.num, inRate.den);
+        rc = avfilter_graph_create_filter(&link.Src, avfilter_get_by_name("buffer"), "in", args,
+                                          nullptr, link.Graph);
+        if (rc >= 0)
+            rc = avfilter_graph_create_filter(&link.Sink, avfilter_get_by_name("buffersink"), "out",
+                                              nullptr, nullptr, link.Graph);
+        if (rc >= 0) {
+            const AVPixelFormat formats[] = {enc->pix_fmt, AV_PIX_FMT_NONE};
+            rc = av_opt_set_int_list(link.Sink, "pix_fmts", formats, AV_PIX_FMT_NONE,
+                                     AV_OPT_SEARCH_CHILDREN);
+        }
+        std::snprintf(args, sizeof args, "scale=%d:%d:flags=bicubic,fps=%d/%d,format=%s",
+                      enc->width, enc->height, link.FrameRate.num, link.FrameRate.den,
+                      av_get_pix_fmt_name(enc->pix_fmt));
+        spec = args;
+    } else {
+        link.SrcFormat = frame ? frame->format : dec->sample_fmt;
+        link.SrcRate = frame ? frame->sample_rate : dec->sample_rate;
+        AVChannelLayout inLayout{};
+        av_channel_layout_copy(&inLayout, frame ? &frame->ch_layout : &dec->ch_layout);
+        if (inLayout.order != AV_CHANNEL_ORDER_NATIVE) {
+            const int n = inLayout.nb_channels;
+            av_channel_layout_uninit(&inLayout);
+            av_channel_layout_default(&inLayout, n);
+        }
+        link.SrcChannels = inLayout.nb_channels;
+        char layoutText[128] = {};
+        av_channel_layout_describe(&inLayout, layoutText, sizeof layoutText);
+        av_channel_layout_uninit(&inLayout);
+        std::snprintf(
+            args, sizeof args, "time_base=1/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
+            link.SrcRate, link.SrcRate,
+            av_get_sample_fmt_name(static_cast<AVSampleFormat>(link.SrcFormat)), layoutText);
+        rc = avfilter_graph_create_filter(&link.Src, avfilter_get_by_name("abuffer"), "in", args,
+                                          nullptr, link.Graph);
+        if (rc >= 0)
+            rc = avfilter_graph_create_filter(&link.Sink, avfilter_get_by_name("abuffersink"),
+                                              "out", nullptr, nullptr, link.Graph);
+        char outLayout[128] = {};
+        av_channel_layout_describe(&enc->ch_layout, outLayout, sizeof outLayout);
+        if (rc >= 0) {
+            const AVSampleFormat formats[] = {enc->sample_fmt, AV_SAMPLE_FMT_NONE};
+            rc = av_opt_set_int_list(link.Sink, "sample_fmts", formats, AV_SAMPLE_FMT_NONE,
+                                     AV_OPT_SEARCH_CHILDREN);
+        }
+        if (rc >= 0) {
+            const int rates[] = {enc->sample_rate, -1};
+            rc = av_opt_set_int_list(link.Sink, "sample_rates", rates, -1, AV_OPT_SEARCH_CHILDREN);
+        }
+        if (rc >= 0)
+            rc = av_opt_set(link.Sink, "ch_layouts", outLayout, AV_OPT_SEARCH_CHILDREN);
+        std::snprintf(args, sizeof args,
+                      "aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
+                      av_get_sample_fmt_name(enc->sample_fmt), enc->sample_rate, outLayout);
+        spec = args;
+    }
+    if (rc < 0)
+        return Fail("Cannot set up the conversion of stream #0." + std::to_string(link.In->index) +
+                    ": " + ErrorText(rc));
+
+    AVFilterInOut* outputs = avfilter_inout_alloc();
+    AVFilterInOut* inputs = avfilter_inout_alloc();
+    if (!outputs || !inputs) {
+        avfilter_inout_free(&outputs);
+        avfilter_inout_free(&inputs);
+        return Fail("Out of memory");
+    }
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = link.Src;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = link.Sink;
+    rc = avfilter_graph_parse_ptr(link.Graph, spec.c_str(), &inputs, &outputs, nullptr);
+    avfilter_inout_free(&outputs);
+    avfilter_inout_free(&inputs);
+    if (rc >= 0)
+        rc = avfilter_graph_config(link.Graph, nullptr);
+    if (rc < 0)
+        return Fail("Cannot set up the conversion of stream #0." + std::to_string(link.In->index) +
+                    ": " + ErrorText(rc));
+    if (link.Type == AVMEDIA_TYPE_AUDIO && link.Enc && link.Enc->frame_size > 0 &&
+        !(link.Enc->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
+        av_buffersink_set_frame_size(link.Sink, static_cast<unsigned>(link.Enc->frame_size));
+    return true;
+}
+
+bool TTranscoder::SetUpOutput()
+{
+    const std::string& path = m_options.OutputPath;
+    const std::string extension = ExtensionOf(path);
+    m_container = FindContainer(extension);
+    const AVOutputFormat* format = nullptr;
+    if (m_container)
+        format = av_guess_format(m_container->Muxer, nullptr, nullptr);
+    else
+        format = av_guess_format(nullptr, path.c_str(), nullptr);
+    if (!format)
+        return Fail("Unable to find a suitable output format for '" + path + "'");
+    if (avformat_alloc_output_context2(&m_out, format, nullptr, nullptr) < 0 || !m_out)
+        return Fail("Out of memory");
+
+    std::string error;
+    if (!m_file.Create(path, m_options.Overwrite, error))
+        return Fail(error);
+
+    const bool audioOnly = m_container ? m_container->VideoEncoder == nullptr
+                                       : format->video_codec == AV_CODEC_ID_NONE;
+    const bool wantVideo = !m_options.NoVideo && !audioOnly;
+    const bool wantAudio = !m_options.NoAudio && format->audio_codec != AV_CODEC_ID_NONE;
+    int videoIndex = -1;
+    int audioIndex = -1;
+    if (wantVideo) {
+        for (unsigned i = 0; i < m_in->nb_streams; ++i) {
+            const AVStream* st = m_in->streams[i];
+            if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                videoIndex = av_find_best_stream(m_in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+                if (videoIndex >= 0 &&
+                    (m_in->streams[videoIndex]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+                    videoIndex = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    if (wantAudio)
+        audioIndex = av_find_best_stream(m_in, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (videoIndex < 0 && audioIndex < 0) {
+        return Fail("'" + m_options.InputPath + "': no " +
+                    std::string(wantVideo ? "audio or video" : "audio") +
+                    " stream to write into '" + path + "'");
+    }
+
+    // Streams keep the input's order.
+    for (unsigned i = 0; i < m_in->nb_streams; ++i) {
+        if (static_cast<int>(i) == videoIndex && !AddVideo(m_in->streams[i]))
+            return false;
+        if (static_cast<int>(i) == audioIndex && !AddAudio(m_in->streams[i]))
+            return false;
+    }
+
+    // Tags: the input's own, then copyright and comment of the command line.
+    const AVDictionaryEntry* tag = nullptr;
+    while ((tag = av_dict_get(m_in->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
+        const std::string key = LowerAscii(tag->key);
+        if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
+            key == "encoder")
+            continue;
+        av_dict_set(&m_out->metadata, tag->key, tag->value, 0);
+    }
+    if (m_options.Copyright)
+        av_dict_set(&m_out->metadata, "copyright", m_options.Copyright->c_str(), 0);
+    if (m_options.Comment)
+        av_dict_set(&m_out->metadata, "comment", m_options.Comment->c_str(), 0);
+    // Ogg keeps its tags in the streams' comment headers.
+    if (std::strcmp(m_out->oformat->name, "ogg") == 0) {
+        for (const auto& link : m_links)
+            av_dict_copy(&link->Out->metadata, m_out->metadata, 0);
+    }
+
+    PrintOutputBlock();
+
+    const std::string url = "file:" + m_file.TemporaryPath();
+    int rc = avio_open(&m_out->pb, url.c_str(), AVIO_FLAG_WRITE);
+    if (rc < 0)
+        return Fail("Cannot write '" + path + "': " + ErrorText(rc));
+    AVDictionary* muxerOptions = nullptr;
+    // Program streams get the mux rate of a DVD, so that constant-quality
+    // video never starves the multiplexer.
+    if (std::strcmp(format->name, "dvd") == 0 || std::strcmp(format->name, "mpeg") == 0)
+        av_dict_set(&muxerOptions, "muxrate", "10080000", 0);
+    rc = avformat_write_header(m_out, &muxerOptions);
+    av_dict_free(&muxerOptions);
+    if (rc < 0)
+        return Fail("Cannot write '" + path + "': " + ErrorText(rc));
+    return true;
+}
+
+void TTranscoder::PrintOutputBlock() const
+{
+    std::string block = "Output #0, " + std::string(m_out->oformat->name) + ", to '" +
+                        m_options.OutputPath + "':\r\n";
+    for (const auto& link : m_links) {
+        const AVCodecContext* enc = link->Enc;
+        std::string description;
+        if (link->Type == AVMEDIA_TYPE_AUDIO) {
+            description = FormatAudioDescription(enc->codec->name, enc->sample_rate,
+                                                 enc->ch_layout.nb_channels, enc->bit_rate);
+        } else {
+            const bool qscale = enc->flags & AV_CODEC_FLAG_QSCALE;
+            description = FormatVideoDescription(
+                enc->codec->name, av_get_pix_fmt_name(enc->pix_fmt), enc->width, enc->height,
+                enc->sample_aspect_ratio.num, enc->sample_aspect_ratio.den,
+                qscale ? 0 : enc->bit_rate, av_q2d(link->FrameRate));
+            if (qscale)
+                description += ", q=2";
+        }
+        block += "    Stream #0." + std::to_string(link->Out->index) + ": " + description + "\r\n";
+    }
+    block += "Stream mapping:\r\n";
+    for (const auto& link : m_links)
+        block += "  Stream #0." + std::to_string(link->In->index) + " -> #0." +
+                 std::to_string(link->Out->index) + "\r\n";
+    block += "Press [q] to stop encoding\r\n";
+    WriteBlock(block);
+}
+
+bool TTranscoder::WritePacket(TLink& link, AVPacket* packet)
+{
+    packet->stream_index = link.Out->index;
+    link.EncodedBytes += packet->size;
+    if (link.Type == AVMEDIA_TYPE_VIDEO) {
+        std::size_t sideSize = 0;
+        const uint8_t* stats =
+            av_packet_get_side_data(packet, AV_PKT_DATA_QUALITY_STATS, &sideSize);
+        if (stats && sideSize >= 4) {
+            const int q = stats[0] | (stats[1] << 8) | (stats[2] << 16) | (stats[3] << 24);
+            link.Quality = static_cast<double>(q) / FF_QP2LAMBDA;
+        }
+    }
+    if (packet->pts != AV_NOPTS_VALUE) {
+        const double end =
+            static_cast<double>(packet->pts + std::max<std::int64_t>(packet->duration, 0)) *
+            av_q2d(link.Enc->time_base);
+        link.EndSeconds = std::max(link.EndSeconds, end);
+    }
+    av_packet_rescale_ts(packet, link.Enc->time_base, link.Out->time_base);
+    const int rc = av_interleaved_write_frame(m_out, packet);
+    if (rc < 0)
+        return Fail("Error while writing '" + m_options.OutputPath + "': " + ErrorText(rc));
+    return true;
+}
+
+bool TTranscoder::Encode(TLink& link, const AVFrame* frame)
+{
+    int rc = avcodec_send_frame(link.Enc, frame);
+    if (rc < 0 && rc != AVERROR_EOF)
+        return Fail("Error while encoding for '" + m_options.OutputPath + "': " + ErrorText(rc));
+    for (;;) {
+        rc = avcodec_receive_packet(link.Enc, m_packet);
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return true;
+        if (rc < 0)
+            return Fail("Error while encoding for '" + m_options.OutputPath +
+                        "': " + ErrorText(rc));
+        const bool ok = WritePacket(link, m_packet);
+        av_packet_unref(m_packet);
+        if (!ok)
+            return false;
+    }
+}
+
+bool TTranscoder::Filter(TLink& link, AVFrame* frame)
+{
+    if (frame) {
+        const bool changed =
+            link.Type == AVMEDIA_TYPE_VIDEO
+                ? frame->width != link.SrcWidth || frame->height != link.SrcHeight ||
+                      frame->format != link.SrcFormat
+                : frame->format != link.SrcFormat || frame->sample_rate != link.SrcRate ||
+                      frame->ch_layout.nb_channels != link.SrcChannels;
+        if (changed && !BuildGraph(link, frame))
+            return false;
+    }
+    int rc = av_buffersrc_add_frame_flags(link.Src, frame, AV_BUFFERSRC_FLAG_KEEP_REF);
+    if (rc < 0)
+        return Fail("Error while converting stream #0." + std::to_string(link.In->index) + ": " +
+                    ErrorText(rc));
+    for (;;) {
+        rc = av_buffersink_get_frame(link.Sink, m_filtered);
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return true;
+        if (rc < 0)
+            return Fail("Error while converting stream #0." + std::to_string(link.In->index) +
+                        ": " + ErrorText(rc));
+        m_filtered->pict_type = AV_PICTURE_TYPE_NONE;
+        if (link.Type == AVMEDIA_TYPE_VIDEO) {
+            // Constant quality is asked for per picture.
+            if (link.Enc->flags & AV_CODEC_FLAG_QSCALE)
+                m_filtered->quality = link.Enc->global_quality;
+            ++link.Frames;
+        }
+        const bool ok = Encode(link, m_filtered);
+        av_frame_unref(m_filtered);
+        if (!ok)
+            return false;
+    }
+}
+
+bool TTranscoder::Decode(TLink& link, const AVPacket* packet)
+{
+    int rc = avcodec_send_packet(link.Dec, packet);
+    // A damaged packet is skipped, as players do; the rest of the file still counts.
+    if (rc < 0 && rc != AVERROR_EOF && rc != AVERROR_INVALIDDATA && rc != AVERROR(EAGAIN))
+        return Fail("Error while decoding stream #0." + std::to_string(link.In->index) + ": " +
+                    ErrorText(rc));
+    for (;;) {
+        rc = avcodec_receive_frame(link.Dec, m_frame);
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return true;
+        if (rc == AVERROR_INVALIDDATA)
+            continue;
+        if (rc < 0)
+            return Fail("Error while decoding stream #0." + std::to_string(link.In->index) + ": " +
+                        ErrorText(rc));
+        std::int64_t pts = m_frame->best_effort_timestamp;
+        if (pts != AV_NOPTS_VALUE)
+            pts -= link.StartOffset;
+        if (link.Type == AVMEDIA_TYPE_AUDIO) {
+            const AVRational tb{1, m_frame->sample_rate};
+            if (pts != AV_NOPTS_VALUE)
+                pts = av_rescale_q(pts, link.In->time_base, tb);
+            else
+                pts = link.NextAudioPts == AV_NOPTS_VALUE ? 0 : link.NextAudioPts;
+            link.NextAudioPts = pts + m_frame->nb_samples;
+        } else {
+            if (pts == AV_NOPTS_VALUE)
+                pts = link.LastVideoPts == AV_NOPTS_VALUE
+                          ? 0
+                          : link.LastVideoPts +
+                                std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(link.FrameRate),
+                                                                       link.In->time_base));
+            link.LastVideoPts = pts;
+        }
+        m_frame->pts = pts;
+        const bool ok = Filter(link, m_frame);
+        av_frame_unref(m_frame);
+        if (!ok)
+            return false;
+    }
+}
+
+void TTranscoder::Report(bool last)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!last && now - m_lastReport < std::chrono::milliseconds(500))
+        return;
+    m_lastReport = now;
+    TProgressFigures figures;
+    figures.Last = last;
+    double video = 0;
+    double audio = 0;
+    for (const auto& link : m_links) {
+        figures.Seconds = std::max(figures.Seconds, link->EndSeconds);
+        if (link->Type == AVMEDIA_TYPE_VIDEO) {
+            figures.HasVideo = true;
+            figures.Frames = link->Frames;
+            figures.Quality = link->Quality;
+            video += link->EncodedBytes;
+        } else {
+            audio += link->EncodedBytes;
+        }
+    }
+    const double elapsed = std::chrono::duration<double>(now - m_started).count();
+    figures.Fps = elapsed > 0 ? figures.Frames / elapsed : 0;
+    if (last) {
+        struct stat st
+        {
+        };
+        if (::stat(m_file.TemporaryPath().c_str(), &st) == 0)
+            figures.SizeBytes = static_cast<double>(st.st_size);
+        WriteBlock(FormatStatusLine(figures) + "\r\n" +
+                   FormatSummaryLine(video, audio, m_headerBytes, figures.SizeBytes));
+    } else {
+        figures.SizeBytes = m_out->pb ? static_cast<double>(avio_tell(m_out->pb)) : 0;
+        WriteBlock(FormatStatusLine(figures));
+    }
+}
+
+bool TTranscoder::Convert()
+{
+    m_started = m_lastReport = std::chrono::steady_clock::now();
+    std::vector<TLink*> byInput(m_in->nb_streams, nullptr);
+    for (const auto& link : m_links)
+        byInput[static_cast<std::size_t>(link->In->index)] = link.get();
+
+    for (;;) {
+        const int rc = av_read_frame(m_in, m_packet);
+        if (rc == AVERROR(EAGAIN))
+            continue;
+        if (rc < 0) {
+            if (rc != AVERROR_EOF)
+                WriteLine("'" + m_options.InputPath + "': reading stopped early: " + ErrorText(rc));
+            break;
+        }
+        TLink* link = byInput[static_cast<std::size_t>(m_packet->stream_index)];
+        bool ok = true;
+        if (link)
+            ok = Decode(*link, m_packet);
+        av_packet_unref(m_packet);
+        if (!ok)
+            return false;
+        Report(false);
+    }
+
+    // Drain decoders, filters and encoders in that order.
+    for (const auto& link : m_links) {
+        if (!Decode(*link, nullptr) || !Filter(*link, nullptr) || !Encode(*link, nullptr))
+            return false;
+    }
+    int rc = av_write_trailer(m_out);
+    if (rc < 0)
+        return Fail("Error while writing '" + m_options.OutputPath + "': " + ErrorText(rc));
+    avio_flush(m_out->pb);
+    rc = m_out->pb->error;
+    if (rc >= 0)
+        rc = avio_closep(&m_out->pb);
+    if (rc < 0)
+        return Fail("Error while writing '" + m_options.OutputPath + "': " + ErrorText(rc));
+    Report(true);
+    return true;
+}
+
+int TTranscoder::Run()
+{
+    m_frame = av_frame_alloc();
+    m_filtered = av_frame_alloc();
+    m_packet = av_packet_alloc();
+    if (!m_frame || !m_filtered || !m_packet)
+        return Fail("Out of memory"), 1;
+    if (!OpenInput())
+        return 1;
+    PrintInputBlock();
+    for (const std::string& warning : m_options.Warnings)
+        WriteLine(warning);
+    if (!m_options.HasOutput) {
+        WriteLine("Must supply at least one output file");
+        return 1;
+    }
+    if (!SetUpOutput() || !Convert())
+        return 1;
+    std::string error;
+    if (!m_file.Commit(error))
+        return Fail(error), 1;
+    return 0;
+}
+
+void LogToConsole(void* context, int level, const char* format, va_list args)
+{
+    if (level > AV_LOG_ERROR)
+        return;
+    char line[1024];
+    int prefix = 1;
+    av_log_format_line2(context, level, format, args, line, sizeof line, &prefix);
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    if (!text.empty())
+        WriteLine(text);
+}
+
+}  // namespace
+
+int RunConversion(const TToolOptions& options)
+{
+    av_log_set_callback(LogToConsole);
+    TTranscoder transcoder(options);
+    return transcoder.Run();
+}
