@@ -1,0 +1,296 @@
+// Benchmarks of the conversion pages through the real main window (offscreen):
+//
+//   convert_bench cancel TOOL LONG_AUDIO [RUNS]
+//       Cancel click to the tool process gone, over RUNS cancelled jobs.
+//   convert_bench responsiveness TOOL LONG_VIDEO
+//       The longest gap between two served window events during one conversion.
+//   convert_bench overhead TOOL AUDIO...
+//       An audio job of the given files through the window against the same
+//       tool runs (probe and convert per file) from a shell script.
+//
+// TOOL is the built conversion tool; it is copied into a private directory
+// as the program would write it. Figures go to stdout; nothing is asserted.
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/UserMessageUnit.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double Millis(TClock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The running child of ours named like the tool, or 0.
+pid_t ChildTool()
+{
+    const QString self = QString::number(getpid());
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const qsizetype close = text.lastIndexOf(')');
+        const qsizetype open = text.indexOf('(');
+        if (open < 0 || close < 0 || text.mid(open + 1, close - open - 1) != "ffmod.exe")
+            continue;
+        const QList<QByteArray> rest = text.mid(close + 2).split(' ');
+        if (rest.size() > 1 && rest[0] != "Z" && rest[1] == self.toLatin1())
+            return static_cast<pid_t>(entry.toInt());
+    }
+    return 0;
+}
+
+// True once PID has ended (gone, or a zombie waiting to be collected).
+bool Ended(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close < 0 || text.mid(close + 2, 1) == "Z";
+}
+
+void WhenTrue(QObject* owner, std::function<bool()> condition, std::function<void()> action)
+{
+    auto* timer = new QTimer(owner);
+    timer->setInterval(1);
+    QObject::connect(timer, &QTimer::timeout, owner, [timer, condition, action] {
+        if (!condition())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action();
+    });
+    timer->start();
+}
+
+class TBench
+{
+public:
+    explicit TBench(const QString& tool)
+    {
+        chmod(QFile::encodeName(m_runtime.path()).constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+        m_toolCopy = m_runtime.filePath(QStringLiteral("ffmod.exe"));
+        m_ok = QFile::copy(tool, m_toolCopy);
+        m_out = m_runtime.filePath(QStringLiteral("out"));
+        QDir().mkpath(m_out);
+        SetUserMessageHandler([this](TMessageKind, const std::string&, const std::string& text) {
+            m_messages.push_back(text);
+        });
+        m_window.show();
+    }
+
+    bool Ok() const { return m_ok; }
+    const QString& ToolCopy() const { return m_toolCopy; }
+    TMainWindow& Window() { return m_window; }
+    std::vector<std::string>& Messages() { return m_messages; }
+
+    QAbstractButton* Button(const char* name)
+    {
+        return m_window.findChild<QAbstractButton*>(QString::fromLatin1(name));
+    }
+
+    bool Prepare(TPage page, const QStringList& files, const char* format)
+    {
+        if (page == TPage::Audio)
+            m_window.AudioBtnClick();
+        else
+            m_window.VideoBtnClick();
+        TStringList inputs;
+        for (const QString& f : files)
+            inputs.push_back(f.toStdString());
+        m_window.SetInputFiles(page, inputs);
+        m_window.SetDestinationFolder(page, m_out.toStdString());
+        const char* list = page == TPage::Audio ? "AudioFormatsForOutput" : "VideoFormatsForOutput";
+        return m_window.SelectListItem(list, format) && Button("ProcessOkBtn")->isEnabled();
+    }
+
+private:
+    QTemporaryDir m_runtime;
+    QString m_toolCopy;
+    QString m_out;
+    bool m_ok = false;
+    std::vector<std::string> m_messages;
+    TMainWindow m_window;
+};
+
+int CancelLatency(TBench& bench, const QString& input, int runs)
+{
+    std::vector<double> latencies;
+    for (int run = 0; run < runs; ++run) {
+        if (!bench.Prepare(TPage::Audio, {input}, "MPEG Layer-3 (MP3)"))
+            return 1;
+        std::atomic<bool> done{false};
+        TClock::time_point clicked;
+        std::atomic<long long> endedAt{0};
+        std::thread watcher;
+        QElapsedTimer converting;
+        // Cancel a while after the conversion has shown its first percent.
+        const int delay = 50 + (run * 37) % 250;
+        WhenTrue(
+            &bench.Window(),
+            [&] {
+                if (bench.Window().ProgressPosition() <= 0)
+                    return false;
+                if (!converting.isValid())
+                    converting.start();
+                return converting.elapsed() >= delay;
+            },
+            [&] {
+                const pid_t pid = ChildTool();
+                if (pid == 0)
+                    return;
+                watcher = std::thread([pid, &endedAt, &done] {
+                    while (!done && !Ended(pid))
+                        std::this_thread::sleep_for(std::chrono::microseconds(100));
+                    endedAt = TClock::now().time_since_epoch().count();
+                });
+                clicked = TClock::now();
+                bench.Button("ProcessCancelBtn")->click();
+            });
+        bench.Button("ProcessOkBtn")->click();
+        done = true;
+        if (!watcher.joinable()) {
+            std::fprintf(stderr, "run %d: the conversion ended before Cancel\n", run);
+            continue;
+        }
+        watcher.join();
+        latencies.push_back(Millis(TClock::time_point(TClock::duration(endedAt.load())) - clicked));
+    }
+    std::printf("cancel latency over %zu runs: median %.1f ms, max %.1f ms (target < 100 ms)\n",
+                latencies.size(), Median(latencies),
+                latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()));
+    return latencies.empty() ? 1 : 0;
+}
+
+int Responsiveness(TBench& bench, const QString& input)
+{
+    if (!bench.Prepare(TPage::Video, {input}, "XVID AVI Video (AVI)"))
+        return 1;
+    std::vector<double> gaps;
+    TClock::time_point last{};
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const TClock::time_point now = TClock::now();
+        if (last != TClock::time_point{} && bench.Window().ProgressPosition() > 0)
+            gaps.push_back(Millis(now - last));
+        last = now;
+    });
+    ticker.start();
+    const TClock::time_point start = TClock::now();
+    bench.Button("ProcessOkBtn")->click();
+    const double total = Millis(TClock::now() - start);
+    ticker.stop();
+    std::vector<double> sorted = gaps;
+    std::sort(sorted.begin(), sorted.end());
+    const double p99 = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
+    std::printf(
+        "responsiveness during a %.1f s conversion: %zu events, longest gap %.1f ms, "
+        "99th percentile %.1f ms, median %.2f ms (target < 50 ms); result: %s\n",
+        total / 1000, gaps.size(), sorted.empty() ? 0.0 : sorted.back(), p99, Median(gaps),
+        bench.Messages().empty() ? "-" : bench.Messages().back().c_str());
+    return 0;
+}
+
+int Overhead(TBench& bench, const QStringList& inputs, int rounds)
+{
+    std::vector<double> window;
+    std::vector<double> shell;
+    for (int round = 0; round < rounds; ++round) {
+        if (!bench.Prepare(TPage::Audio, inputs, "MPEG Layer-3 (MP3)"))
+            return 1;
+        const size_t logStart = bench.Window().DebugTextContent().size();
+        TClock::time_point start = TClock::now();
+        bench.Button("ProcessOkBtn")->click();
+        window.push_back(Millis(TClock::now() - start));
+
+        // The same runs from a shell: the logged commands are valid shell
+        // text for these plain paths.
+        const std::string log = bench.Window().DebugTextContent().substr(logStart);
+        QByteArray script;
+        int file = 0;
+        for (size_t p = log.find("RUN: "); p != std::string::npos; p = log.find("RUN: ", p + 1)) {
+            const size_t end = log.find('\n', p);
+            const QByteArray input = inputs.at(file++).toUtf8();
+            script += bench.ToolCopy().toUtf8() + " -vn -i \"" + input + "\" >/dev/null 2>&1\n";
+            script +=
+                QByteArray::fromStdString(log.substr(p + 5, end - p - 5)) + " >/dev/null 2>&1\n";
+        }
+        start = TClock::now();
+        QProcess sh;
+        sh.start(QStringLiteral("sh"), {"-c", QString::fromUtf8(script)});
+        sh.waitForFinished(-1);
+        shell.push_back(Millis(TClock::now() - start));
+    }
+    const double w = Median(window);
+    const double s = Median(shell);
+    std::printf(
+        "overhead of a %lld-file audio job: window %.0f ms, shell %.0f ms (medians of %d), "
+        "ratio %.3f (target within 3%%); result: %s\n",
+        static_cast<long long>(inputs.size()), w, s, rounds, w / s,
+        bench.Messages().empty() ? "-" : bench.Messages().back().c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 4) {
+        std::fprintf(stderr,
+                     "usage: convert_bench cancel|responsiveness|overhead TOOL MEDIA... [RUNS]\n");
+        return 2;
+    }
+    TBench bench(args[2]);
+    if (!bench.Ok()) {
+        std::fprintf(stderr, "cannot copy the tool %s\n", qPrintable(args[2]));
+        return 1;
+    }
+    if (args[1] == QLatin1String("cancel"))
+        return CancelLatency(bench, args[3], args.size() > 4 ? args[4].toInt() : 20);
+    if (args[1] == QLatin1String("responsiveness"))
+        return Responsiveness(bench, args[3]);
+    if (args[1] == QLatin1String("overhead"))
+        return Overhead(bench, args.mid(3), 3);
+    std::fprintf(stderr, "unknown benchmark %s\n", qPrintable(args[1]));
+    return 2;
+}
