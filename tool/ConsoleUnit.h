@@ -8,6 +8,12 @@
 
 constexpr std::int64_t kNoValue = INT64_MIN;
 
+// What a run without an output file ends with. The first line carries a comma
+// so that a reader splitting the stream line at commas stops at its line end.
+inline constexpr const char* kNoOutputLines =
+    "No output file given, nothing is converted\r\n"
+    "Must supply at least one output file\r\n";
+
 // "  Duration: 00:03:25.4, start: 0.000000, bitrate: 128 kb/s" plus CR LF.
 // Times in microseconds; kNoValue for unknown; bitRate 0 for unknown.
 std::string FormatDurationLine(std::int64_t durationUs, std::int64_t startUs, std::int64_t bitRate);

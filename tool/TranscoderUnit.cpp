@@ -1154,7 +1154,7 @@ int TTranscoder::Run()
     for (const std::string& warning : m_options.Warnings)
         WriteLine(warning);
     if (!m_options.HasOutput) {
-        WriteLine("Must supply at least one output file");
+        WriteBlock(kNoOutputLines);
         return 1;
     }
     if (!SetUpOutput() || !Convert())

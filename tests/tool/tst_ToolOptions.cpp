@@ -1,0 +1,386 @@
+// The tool's command-line reading, encoder limits and console lines, without
+// running a conversion.
+#include <QtTest>
+
+#include <regex>
+
+#include "tool/ConsoleUnit.h"
+#include "tool/EncoderLimitsUnit.h"
+#include "tool/ToolOptionsUnit.h"
+
+namespace {
+
+std::vector<std::string> Split(const QString& line)
+{
+    std::vector<std::string> args;
+    for (const QString& part : line.split(QLatin1Char(' ')))
+        args.push_back(part.toStdString());
+    return args;
+}
+
+// The runner's patterns, with "." widened to match line breaks as its engine does.
+const std::regex kDuration(R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))");
+const std::regex kTime(R"(time=(\d+)[\s\S]\d*)");
+const std::regex kAudio(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)");
+const std::regex kAudioNoRate(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)");
+
+}  // namespace
+
+class TToolOptionsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void numbers_data();
+    void numbers();
+    void frameRates_data();
+    void frameRates();
+    void commandLines_data();
+    void commandLines();
+    void rejected_data();
+    void rejected();
+    void lastOneWins();
+    void bitRateLimits_data();
+    void bitRateLimits();
+    void frameSizeLimits_data();
+    void frameSizeLimits();
+    void durationLine_data();
+    void durationLine();
+    void audioLineMatchesProbePatterns_data();
+    void audioLineMatchesProbePatterns();
+    void statusLineMatchesTimePattern_data();
+    void statusLineMatchesTimePattern();
+};
+
+void TToolOptionsTest::numbers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<double>("value");
+    QTest::newRow("kilo") << "128k" << true << 128000.0;
+    QTest::newRow("decimal kilo") << "10.2k" << true << 10200.0;
+    QTest::newRow("plain") << "64000" << true << 64000.0;
+    QTest::newRow("mega") << "1.5M" << true << 1500000.0;
+    QTest::newRow("placeholder") << "[AKBIT]k" << false << 0.0;
+    QTest::newRow("empty") << "" << false << 0.0;
+    QTest::newRow("only suffix") << "k" << false << 0.0;
+    QTest::newRow("negative") << "-128k" << false << 0.0;
+    QTest::newRow("zero") << "0k" << false << 0.0;
+    QTest::newRow("two points") << "1.2.3k" << false << 0.0;
+    QTest::newRow("trailing blank") << "128k " << false << 0.0;
+    QTest::newRow("exponent") << "1e5" << false << 0.0;
+}
+
+void TToolOptionsTest::numbers()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(double, value);
+    double parsed = 0;
+    QCOMPARE(ParseBitRateText(text.toStdString(), parsed), valid);
+    if (valid)
+        QCOMPARE(parsed, value);
+}
+
+void TToolOptionsTest::frameRates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("num");
+    QTest::addColumn<int>("den");
+    QTest::newRow("ntsc decimal") << "29.97" << 30000 << 1001;
+    QTest::newRow("half ntsc") << "14.985" << 15000 << 1001;
+    QTest::newRow("film ntsc") << "23.976" << 24000 << 1001;
+    QTest::newRow("pal written out") << "25.00" << 25 << 1;
+    QTest::newRow("integer") << "25" << 25 << 1;
+    QTest::newRow("fraction reduced") << "60000/2002" << 30000 << 1001;
+    QTest::newRow("name ntsc") << "ntsc" << 30000 << 1001;
+    QTest::newRow("name pal") << "pal" << 25 << 1;
+    QTest::newRow("name film") << "film" << 24 << 1;
+    QTest::newRow("plain decimal") << "12.5" << 25 << 2;
+    QTest::newRow("not a rate") << "fast" << 0 << 0;
+    QTest::newRow("zero") << "0" << 0 << 0;
+    QTest::newRow("zero denominator") << "25/0" << 0 << 0;
+}
+
+void TToolOptionsTest::frameRates()
+{
+    QFETCH(QString, text);
+    QFETCH(int, num);
+    QFETCH(int, den);
+    TFrameRate rate;
+    const bool ok = ParseFrameRateText(text.toStdString(), rate);
+    QCOMPARE(ok, num != 0);
+    if (ok) {
+        QCOMPARE(rate.Num, num);
+        QCOMPARE(rate.Den, den);
+    }
+}
+
+void TToolOptionsTest::commandLines_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<qint64>("audioBitRate");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("sameq");
+    QTest::addColumn<int>("warnings");
+
+    // Assembled lines hold doubled blanks; these read as nothing.
+    QTest::newRow("audio, probe filled")
+        << " -i /in/a.mp3 -ar 44100 -ab 128k -ac 2 -vn -acodec libmp3lame -y /out/a.mp3" << 44100
+        << 2 << qint64(128000) << 0 << 0 << 0;
+    QTest::newRow("audio, probe found nothing")
+        << " -i /in/a.mp3 -ar [KHZ] -ab [AKBIT]k -ac [CHANNEL] -vn -acodec libmp3lame -y /out/a.mp3"
+        << 0 << 0 << qint64(0) << 0 << 0 << 3;
+    QTest::newRow("video, all same as input")
+        << " -i /in/c.avi -sameq -sameq -sameq -sameq -r 29.97 -vcodec libx264 -y /out/c.mp4" << 0
+        << 0 << qint64(0) << 0 << 4 << 0;
+    QTest::newRow("video, 3gp after chosen size")
+        << " -i /in/c.avi -ab 128k -b 512k -s 640x480 -ac 2 -vcodec h263 -r 25 -acodec libamr_nb "
+           "-ac 1 -ab 10.2k -ar 8000 -s 352x288 -y /out/c.3gp"
+        << 8000 << 1 << qint64(10200) << 352 << 0 << 0;
+    QTest::newRow("size name") << "-i /in/c.avi -acodec libfaac -s qcif -r 14.985 -y /out/c.3g2"
+                               << 0 << 0 << qint64(0) << 176 << 0 << 0;
+}
+
+void TToolOptionsTest::commandLines()
+{
+    QFETCH(QString, line);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(qint64, audioBitRate);
+    QFETCH(int, width);
+    QFETCH(int, sameq);
+    QFETCH(int, warnings);
+
+    TToolOptions options;
+    std::string error;
+    QVERIFY2(ParseToolArguments(Split(line), options, error), error.c_str());
+    QVERIFY(options.HasInput);
+    QVERIFY(options.HasOutput);
+    QVERIFY(options.Overwrite);
+    QCOMPARE(options.SampleRate.IsGiven() ? options.SampleRate.Value : 0, rate);
+    QCOMPARE(options.Channels.IsGiven() ? options.Channels.Value : 0, channels);
+    QCOMPARE(options.AudioBitRate.IsGiven() ? options.AudioBitRate.Value : 0, audioBitRate);
+    QCOMPARE(options.FrameSize.IsGiven() ? options.FrameSize.Value.Width : 0, width);
+    QCOMPARE(options.SameQuality, sameq);
+    QCOMPARE(int(options.Warnings.size()), warnings);
+    if (warnings) {
+        // An unreadable value means "keep the input's value", not "use a default".
+        QCOMPARE(options.SampleRate.State, TSettingState::SameAsInput);
+        QCOMPARE(options.AudioBitRate.State, TSettingState::SameAsInput);
+    }
+}
+
+void TToolOptionsTest::rejected_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("unknown option") << "-i /in/a.mp3 -foo 1 /out/a.mp3"
+                                    << "-foo";
+    QTest::newRow("missing value") << "-i /in/a.mp3 -ab"
+                                   << "-ab";
+    QTest::newRow("two outputs") << "-i /in/a.mp3 /out/a.mp3 /out/b.mp3"
+                                 << "/out/b.mp3";
+    QTest::newRow("two inputs") << "-i /in/a.mp3 -i /in/b.mp3 /out/a.mp3"
+                                << "/in/b.mp3";
+    QTest::newRow("bad tag") << "-i /in/a.avi -vtag XV /out/a.avi"
+                             << "-vtag";
+}
+
+void TToolOptionsTest::rejected()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, reason);
+    TToolOptions options;
+    std::string error;
+    QVERIFY(!ParseToolArguments(Split(line), options, error));
+    QVERIFY2(QString::fromStdString(error).contains(reason), error.c_str());
+}
+
+void TToolOptionsTest::lastOneWins()
+{
+    TToolOptions options;
+    std::string error;
+    QVERIFY(ParseToolArguments(Split("-i /a -ar 8000 -ar [KHZ] -s 128x96 -s cif -aq 3 /o.ogg"),
+                               options, error));
+    QCOMPARE(options.SampleRate.State, TSettingState::SameAsInput);
+    QCOMPARE(options.FrameSize.Value.Width, 352);
+    QCOMPARE(options.FrameSize.Value.Height, 288);
+    QCOMPARE(options.AudioQuality.Value, 3.0);
+    QVERIFY(!options.AudioQualityHasSuffix);
+
+    // A path after -i that starts with a dash is still the input.
+    TToolOptions dashed;
+    QVERIFY(ParseToolArguments({"-i", "-talk.mp3", "-y", "/o/-talk_mp3.mp3"}, dashed, error));
+    QCOMPARE(dashed.InputPath, std::string("-talk.mp3"));
+    QCOMPARE(dashed.OutputPath, std::string("/o/-talk_mp3.mp3"));
+}
+
+void TToolOptionsTest::bitRateLimits_data()
+{
+    QTest::addColumn<QString>("encoder");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<qint64>("wanted");
+    QTest::addColumn<qint64>("nearest");
+    QTest::newRow("lame 320k at 48 kHz")
+        << "libmp3lame" << 48000 << qint64(320000) << qint64(320000);
+    QTest::newRow("lame 144k at 44.1 kHz")
+        << "libmp3lame" << 44100 << qint64(144000) << qint64(160000);
+    QTest::newRow("lame 320k at 16 kHz")
+        << "libmp3lame" << 16000 << qint64(320000) << qint64(160000);
+    QTest::newRow("lame 128k at 8 kHz") << "libmp3lame" << 8000 << qint64(128000) << qint64(64000);
+    QTest::newRow("mp2 144k at 48 kHz") << "mp2" << 48000 << qint64(144000) << qint64(160000);
+    QTest::newRow("mp2 320k at 24 kHz") << "mp2" << 24000 << qint64(320000) << qint64(160000);
+    QTest::newRow("ac3 144k") << "ac3" << 48000 << qint64(144000) << qint64(160000);
+    QTest::newRow("amr 10.2k") << "libopencore_amrnb" << 8000 << qint64(10200) << qint64(10200);
+    QTest::newRow("amr 32k") << "libopencore_amrnb" << 8000 << qint64(32000) << qint64(12200);
+}
+
+void TToolOptionsTest::bitRateLimits()
+{
+    QFETCH(QString, encoder);
+    QFETCH(int, rate);
+    QFETCH(qint64, wanted);
+    QFETCH(qint64, nearest);
+    const auto allowed = AllowedAudioBitRates(encoder.toStdString(), rate);
+    QVERIFY(!allowed.empty());
+    QCOMPARE(qint64(NearestValue(wanted, allowed)), nearest);
+}
+
+void TToolOptionsTest::frameSizeLimits_data()
+{
+    QTest::addColumn<QString>("encoder");
+    QTest::addColumn<bool>("even");
+    QTest::addColumn<QSize>("wanted");
+    QTest::addColumn<QSize>("fitted");
+    QTest::newRow("h263 cif") << "h263" << true << QSize(352, 288) << QSize(352, 288);
+    QTest::newRow("h263 vga") << "h263" << true << QSize(640, 480) << QSize(704, 576);
+    QTest::newRow("h263 208x160") << "h263" << true << QSize(208, 160) << QSize(176, 144);
+    QTest::newRow("h263 full hd") << "h263" << true << QSize(1920, 1080) << QSize(1408, 1152);
+    QTest::newRow("odd for 4:2:0") << "libx264" << true << QSize(321, 241) << QSize(320, 240);
+    QTest::newRow("odd kept for 4:4:4") << "libx264" << false << QSize(321, 241) << QSize(321, 241);
+    QTest::newRow("tiny odd") << "mpeg4" << true << QSize(1, 1) << QSize(2, 2);
+}
+
+void TToolOptionsTest::frameSizeLimits()
+{
+    QFETCH(QString, encoder);
+    QFETCH(bool, even);
+    QFETCH(QSize, wanted);
+    QFETCH(QSize, fitted);
+    const TFrameSize size =
+        NearestFrameSize(encoder.toStdString(), {wanted.width(), wanted.height()}, even);
+    QCOMPARE(QSize(size.Width, size.Height), fitted);
+}
+
+void TToolOptionsTest::durationLine_data()
+{
+    QTest::addColumn<qint64>("durationUs");
+    QTest::addColumn<qint64>("startUs");
+    QTest::addColumn<qint64>("bitRate");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("typical") << qint64(205490000) << qint64(0) << qint64(128000)
+                             << "  Duration: 00:03:25.4, start: 0.000000, bitrate: 128 kb/s\r\n"
+                             << 205;
+    QTest::newRow("tenths truncated")
+        << qint64(1999999) << qint64(25057) << qint64(129000)
+        << "  Duration: 00:00:01.9, start: 0.025057, bitrate: 129 kb/s\r\n"
+        << 1;
+    QTest::newRow("hours") << qint64(3723000000) << qint64(kNoValue) << qint64(0)
+                           << "  Duration: 01:02:03.0, bitrate: N/A\r\n"
+                           << 3723;
+    QTest::newRow("unknown") << qint64(kNoValue) << qint64(kNoValue) << qint64(0)
+                             << "  Duration: N/A, bitrate: N/A\r\n"
+                             << -1;
+}
+
+void TToolOptionsTest::durationLine()
+{
+    QFETCH(qint64, durationUs);
+    QFETCH(qint64, startUs);
+    QFETCH(qint64, bitRate);
+    QFETCH(QString, line);
+    QFETCH(int, seconds);
+    const std::string text = FormatDurationLine(durationUs, startUs, bitRate);
+    QCOMPARE(QString::fromStdString(text), line);
+    std::smatch m;
+    QCOMPARE(std::regex_search(text, m, kDuration), seconds >= 0);
+    if (seconds >= 0)
+        QCOMPARE(std::stoi(m[1]) * 3600 + std::stoi(m[2]) * 60 + std::stoi(m[3]), seconds);
+}
+
+void TToolOptionsTest::audioLineMatchesProbePatterns_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<qint64>("bitRate");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("with bit rate")
+        << 44100 << 2 << qint64(128000) << QStringList{"mp3", "44100 Hz", "stereo", "128 "};
+    QTest::newRow("mono") << 8000 << 1 << qint64(32000)
+                          << QStringList{"mp3", "8000 Hz", "mono", "32 "};
+    QTest::newRow("surround") << 48000 << 6 << qint64(448000)
+                              << QStringList{"mp3", "48000 Hz", "5:1", "448 "};
+    QTest::newRow("no bit rate") << 44100 << 2 << qint64(0)
+                                 << QStringList{"mp3", "44100 Hz", "stereo"};
+}
+
+void TToolOptionsTest::audioLineMatchesProbePatterns()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(qint64, bitRate);
+    QFETCH(QStringList, fields);
+    // As the probe run prints it: the stream line, then the closing lines.
+    const std::string chunk =
+        "    Stream #0.0: " + FormatAudioDescription("mp3", rate, channels, bitRate) + "\r\n" +
+        kNoOutputLines;
+    std::smatch m;
+    QStringList found;
+    if (std::regex_search(chunk, m, kAudio)) {
+        for (int g = 1; g <= 4; ++g)
+            found << QString::fromStdString(m[g]);
+    } else if (std::regex_search(chunk, m, kAudioNoRate)) {
+        for (int g = 1; g <= 3; ++g)
+            found << QString::fromStdString(m[g]);
+    }
+    QCOMPARE(found, fields);
+}
+
+void TToolOptionsTest::statusLineMatchesTimePattern_data()
+{
+    QTest::addColumn<bool>("video");
+    QTest::addColumn<bool>("last");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<int>("t");
+    QTest::newRow("audio") << false << false << 12.34 << 12;
+    QTest::newRow("video") << true << false << 0.94 << 0;
+    QTest::newRow("final") << true << true << 205.4 << 205;
+}
+
+void TToolOptionsTest::statusLineMatchesTimePattern()
+{
+    QFETCH(bool, video);
+    QFETCH(bool, last);
+    QFETCH(double, seconds);
+    QFETCH(int, t);
+    TProgressFigures figures;
+    figures.HasVideo = video;
+    figures.Last = last;
+    figures.Seconds = seconds;
+    figures.Frames = 24;
+    figures.SizeBytes = 40960;
+    const std::string line = FormatStatusLine(figures);
+    QVERIFY(line.ends_with("    \r"));
+    QCOMPARE(line.starts_with("frame="), video);
+    QCOMPARE(line.find("Lsize=") != std::string::npos, last);
+    std::smatch m;
+    QVERIFY(std::regex_search(line, m, kTime));
+    QCOMPARE(std::stoi(m[1]), t);
+}
+
+QTEST_APPLESS_MAIN(TToolOptionsTest)
+#include "tst_ToolOptions.moc"
