@@ -1,0 +1,54 @@
+#pragma once
+
+// The download job: the typed page link goes to the resolving service, whose
+// answer is the direct media link; that file is fetched into the destination
+// folder under seven random digits + ".flv".
+//
+// TDownloadThread is the job's worker. All of its work runs on the GUI
+// thread, inside the OK click, kept responsive by the HTTP client's event
+// processing.
+
+#include <memory>
+#include <string>
+
+#include "download/GetInetFileUnit.h"
+
+class TJobHost;
+
+class TDownloadThread
+{
+public:
+    explicit TDownloadThread(TJobHost& host);
+
+    // The HTTP client in use; created before each use and destroyed after it.
+    std::unique_ptr<TGetInetFile> InetFile;
+    // The resolving-service request, set before Execute().
+    std::string RequestUrl;
+    // The trimmed destination folder, set before Execute().
+    std::string DestinationFolder;
+    // The drawn file name (no folder); empty when no download was started.
+    std::string ResultFileName;
+    // Whether the whole media file arrived under ResultFileName.
+    bool Downloaded = false;
+
+    // Runs DownloadWork; an error inside it ends the work silently, and the
+    // job's own closing check reports the outcome.
+    void Execute();
+    void DownloadWork();
+
+private:
+    TJobHost& m_host;
+};
+
+// The resolving service's address, compiled in; tests point it elsewhere.
+std::string ResolverBaseAddress();
+void SetResolverBaseAddress(const std::string& base);
+
+// BASE + "/get-url/index/link/?link=" + the trimmed link, byte for byte.
+std::string BuildResolverRequest(const std::string& base, const std::string& linkText);
+
+// The whole job but the window's unlock: resolve, download, one DebugText
+// line, the bar at 1, and the closing box unless the job was cancelled.
+void DownloadProcessJob(TJobHost& host, const std::string& linkText,
+                        const std::string& destinationText,
+                        const std::string& resolverBase = ResolverBaseAddress());

@@ -1,0 +1,410 @@
+// The HTTP client against a real scripted server on 127.0.0.1.
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DownloadTestSupport.h"
+#include "TestHttpServer.h"
+#include "download/GetInetFileUnit.h"
+
+namespace {
+
+const QString Internet = QString::fromUtf8(MsgInternetError);
+constexpr qint64 Huge = 3LL * 1024 * 1024 * 1024;  // beyond any 32-bit size
+
+}  // namespace
+
+class GetInetFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void progressPercent_data();
+    void progressPercent();
+    void fetchableUrl_data();
+    void fetchableUrl();
+    void urlSize_data();
+    void urlSize();
+    void sizeQueryAbandonsBody();
+    void downloadToFile_data();
+    void downloadToFile();
+    void largeDownloadRisesWithoutFallingBack();
+    void moreBytesThanExpectedKeepBarAt99();
+    void cancelDuringTransferLeavesNothing();
+    void cancelBeforeStartSendsNothing();
+    void existingFileIsReplaced();
+    void missingFolderFailsWithoutBox();
+    void urlText_data();
+    void urlText();
+
+private:
+    std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
+    QList<TTestHttpRequest> RequestsFor(const QByteArray& path) const;
+
+    TTestHttpServer m_server;
+    QTemporaryDir m_files;
+    std::string m_unreachable;
+};
+
+void GetInetFileTest::initTestCase()
+{
+    TGetInetFile::SetStallTimeout(1500);
+    QFile exact(m_files.filePath("exact.txt"));
+    QVERIFY(exact.open(QIODevice::WriteOnly));
+    exact.write(QByteArray(TGetInetFile::MaxTextSize, 'a'));
+    exact.close();
+
+    const QList<QByteArray> routes = {
+        R"({"path": "/len", "bodySize": 12345})",
+        R"({"path": "/chunked", "bodySize": 300000, "chunked": true})",
+        R"({"path": "/nolength", "bodySize": 50000, "contentLength": false})",
+        R"({"path": "/huge", "bodySize": 3221225472})",
+        R"({"path": "/missing", "status": 404, "body": "not here"})",
+        R"({"path": "/r1", "redirect": "{base}/r2"})",
+        R"({"path": "/r2", "status": 301, "redirect": "/r3"})",
+        R"({"path": "/r3", "status": 307, "redirect": "{base}/len"})",
+        R"({"path": "/tofile", "redirect": "file:///etc/hostname"})",
+        R"({"path": "/toftp", "redirect": "ftp://127.0.0.1/x"})",
+        R"({"path": "/todata", "redirect": "data:text/plain,hello"})",
+        R"({"path": "/cut", "bodySize": 200000, "cutAfter": 70000})",
+        R"({"path": "/short", "bodySize": 1000, "contentLength": 500000, "close": true})",
+        R"({"path": "/stallbody", "bodySize": 200000, "stallAfter": 1000})",
+        R"({"path": "/stallhead", "stall": true})",
+        R"({"path": "/drip", "bodySize": 400000, "dripBytes": 4096, "dripIntervalMs": 5})",
+        R"({"path": "/big", "bodySize": 100000000})",
+        R"({"path": "/text", "body": "  http://media.example/v.flv \r\n"})",
+        R"({"path": "/blank", "body": " \r\n\t \r\n"})",
+        R"({"path": "/nul", "body": "abc\u0000def"})",
+        R"({"path": "/textchunked", "body": "chunked answer", "chunked": true, "chunkSize": 3})",
+        R"({"path": "/long", "bodySize": 2097152})",
+        R"({"path": "/textcut", "body": "http://host/a-long-link", "cutAfter": 5})",
+    };
+    for (const QByteArray& r : routes)
+        m_server.AddRoute(r);
+    m_server.AddRoute(QJsonObject{{"path", "/exact"}, {"bodyFile", exact.fileName()}});
+    QVERIFY2(m_server.Start(), qPrintable(m_server.ErrorString()));
+    m_unreachable =
+        QStringLiteral("http://127.0.0.1:%1/x").arg(TTestHttpServer::ClosedPort()).toStdString();
+}
+
+QList<TTestHttpRequest> GetInetFileTest::RequestsFor(const QByteArray& path) const
+{
+    QList<TTestHttpRequest> found;
+    for (const TTestHttpRequest& r : m_server.Requests()) {
+        if (r.Path == path)
+            found << r;
+    }
+    return found;
+}
+
+void GetInetFileTest::progressPercent_data()
+{
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<qint64>("expected");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("nothing yet") << 0LL << 100LL << 0;
+    QTest::newRow("half rounds to even 0") << 1LL << 200LL << 0;
+    QTest::newRow("1.5 rounds to 2") << 3LL << 200LL << 2;
+    QTest::newRow("2.5 rounds to 2") << 5LL << 200LL << 2;
+    QTest::newRow("3.5 rounds to 4") << 7LL << 200LL << 4;
+    QTest::newRow("just above a half") << 501LL << 1000LL << 50;
+    QTest::newRow("99.5 capped") << 199LL << 200LL << 99;
+    QTest::newRow("all of it") << 200LL << 200LL << 99;
+    QTest::newRow("more than announced") << 5000LL << 200LL << 99;
+    QTest::newRow("past 32-bit product") << 42949673LL << 100000000LL << 43;
+    QTest::newRow("beyond 4 GiB") << (1LL << 40) << (1LL << 41) << 50;
+    QTest::newRow("unknown size") << 100LL << 0LL << 0;
+}
+
+void GetInetFileTest::progressPercent()
+{
+    QFETCH(qint64, received);
+    QFETCH(qint64, expected);
+    QFETCH(int, percent);
+    QCOMPARE(TGetInetFile::ProgressPercent(received, expected), percent);
+}
+
+void GetInetFileTest::fetchableUrl_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("fetchable");
+    QTest::newRow("http") << "http://127.0.0.1/x?a=1&b=%zz" << true;
+    QTest::newRow("https") << "https://example.org/" << true;
+    QTest::newRow("upper-case scheme") << "HTTP://example.org/" << true;
+    QTest::newRow("file") << "file:///etc/passwd" << false;
+    QTest::newRow("ftp") << "ftp://example.org/a.flv" << false;
+    QTest::newRow("data") << "data:text/plain,abc" << false;
+    QTest::newRow("qrc") << "qrc:/icon.png" << false;
+    QTest::newRow("bare word") << "Error" << false;
+    QTest::newRow("local path") << "/etc/passwd" << false;
+    QTest::newRow("no host") << "http://" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void GetInetFileTest::fetchableUrl()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, fetchable);
+    QCOMPARE(TGetInetFile::IsFetchableUrl(url.toStdString()), fetchable);
+}
+
+void GetInetFileTest::urlSize_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("true length") << "/len" << 12345LL;
+    QTest::newRow("chunked: unknown") << "/chunked" << 0LL;
+    QTest::newRow("no length: unknown") << "/nolength" << 0LL;
+    QTest::newRow("3 GiB is a size") << "/huge" << Huge;
+    QTest::newRow("error page's length") << "/missing" << 8LL;
+    QTest::newRow("after three redirects") << "/r1" << 12345LL;
+    QTest::newRow("redirect to file:") << "/tofile" << 0LL;
+    QTest::newRow("redirect to ftp:") << "/toftp" << 0LL;
+    QTest::newRow("silent server") << "/stallhead" << 0LL;
+    QTest::newRow("unreachable") << "" << 0LL;
+}
+
+void GetInetFileTest::urlSize()
+{
+    QFETCH(QString, path);
+    QFETCH(qint64, size);
+    TRecordingHost host;
+    TBoxRecorder boxes;
+    TGetInetFile inet(host);
+    const std::string url = path.isEmpty() ? m_unreachable : Url(qPrintable(path));
+    QCOMPARE(inet.GetUrlSize(url), size);
+    QCOMPARE(boxes.Texts(), QStringList());
+    if (!path.isEmpty()) {
+        const QList<TTestHttpRequest> requests = RequestsFor(path.toLatin1());
+        QVERIFY(!requests.isEmpty());
+        QCOMPARE(requests.last().Header("User-Agent"), QByteArray("GetUrlSize"));
+    }
+}
+
+void GetInetFileTest::sizeQueryAbandonsBody()
+{
+    TRecordingHost host;
+    TGetInetFile inet(host);
+    const qint64 before = m_server.Requests().size();
+    QCOMPARE(inet.GetUrlSize(Url("/huge")), Huge);
+    const qint64 number = m_server.Requests().at(before).Number;
+    // The server learns that nobody reads the body.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (const TTestHttpAnswer& a : m_server.Answers()) {
+                if (a.Number == number)
+                    return !a.Complete && a.BodyBytesSent < Huge;
+            }
+            return false;
+        }(),
+        10000);
+}
+
+void GetInetFileTest::downloadToFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("fileSize");  // -1: no file at all
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("busy");
+
+    QTest::newRow("with length") << "/len" << 12345LL << QStringList() << false;
+    QTest::newRow("chunked") << "/chunked" << 300000LL << QStringList() << true;
+    QTest::newRow("ends with the connection") << "/nolength" << 50000LL << QStringList() << true;
+    QTest::newRow("redirect chain") << "/r1" << 12345LL << QStringList() << false;
+    QTest::newRow("error status saves nothing") << "/missing" << -1LL << QStringList() << false;
+    QTest::newRow("cut connection") << "/cut" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("shorter than its length") << "/short" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("stalls in the body") << "/stallbody" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("never answers") << "/stallhead" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("redirect to file:") << "/tofile" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("redirect to ftp:") << "/toftp" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("redirect to data:") << "/todata" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("unreachable") << "" << -1LL << QStringList{Internet} << false;
+}
+
+void GetInetFileTest::downloadToFile()
+{
+    QFETCH(QString, path);
+    QFETCH(qint64, fileSize);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, busy);
+
+    QTemporaryDir folder;
+    const QString target = folder.filePath("1234567.flv");
+    TRecordingHost host;
+    TBoxRecorder recorder;
+    const std::string url = path.isEmpty() ? m_unreachable : Url(qPrintable(path));
+    bool ok = false;
+    {
+        TGetInetFile inet(host);
+        ok = inet.DownloadToFile(url, target.toStdString(), inet.GetUrlSize(url));
+    }
+    QCOMPARE(recorder.Texts(), boxes);
+    QCOMPARE(ok, fileSize >= 0);
+    if (fileSize < 0) {
+        QCOMPARE(FolderEntries(folder.path()), QStringList());
+        return;
+    }
+    QCOMPARE(FolderEntries(folder.path()), QStringList{"1234567.flv"});
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.size(), fileSize);
+    QVERIFY(TTestHttpServer::IsGeneratedBody(bytes));
+    // A busy bar exactly while the size is unknown, and no false percent.
+    const std::vector<bool> expectedBusy =
+        busy ? std::vector<bool>{true, false} : std::vector<bool>{};
+    QCOMPARE(host.Busy, expectedBusy);
+    if (busy)
+        QCOMPARE(host.Progress, std::vector<int>{});
+    else
+        QCOMPARE(host.Progress.back(), 99);
+}
+
+void GetInetFileTest::largeDownloadRisesWithoutFallingBack()
+{
+    QTemporaryDir folder;
+    const QString target = folder.filePath("big.flv");
+    TRecordingHost host;
+    TBoxRecorder recorder;
+    TGetInetFile inet(host);
+    const qint64 size = inet.GetUrlSize(Url("/big"));
+    QCOMPARE(size, 100000000LL);
+    QVERIFY(inet.DownloadToFile(Url("/big"), target.toStdString(), size));
+    QCOMPARE(QFileInfo(target).size(), size);
+    QVERIFY(!host.Progress.empty());
+    QVERIFY(std::is_sorted(host.Progress.begin(), host.Progress.end()));
+    QCOMPARE(host.Progress.back(), 99);
+    // A rising bar, not one that jumps: most of the percents appear.
+    QVERIFY2(host.Progress.size() >= 90, qPrintable(QString::number(host.Progress.size())));
+    QCOMPARE(recorder.Texts(), QStringList());
+}
+
+void GetInetFileTest::moreBytesThanExpectedKeepBarAt99()
+{
+    QTemporaryDir folder;
+    TRecordingHost host;
+    TGetInetFile inet(host);
+    QVERIFY(inet.DownloadToFile(Url("/chunked"), folder.filePath("a.flv").toStdString(), 1000));
+    QCOMPARE(host.Progress, std::vector<int>{99});
+}
+
+void GetInetFileTest::cancelDuringTransferLeavesNothing()
+{
+    QTemporaryDir folder;
+    TRecordingHost host;
+    TBoxRecorder recorder;
+    host.OnProgress = [&host](int) { host.Stop = true; };
+    TGetInetFile inet(host);
+    const qint64 before = m_server.Requests().size();
+    QVERIFY(!inet.DownloadToFile(Url("/drip"), folder.filePath("a.flv").toStdString(), 400000));
+    QCOMPARE(host.Progress.size(), size_t(1));
+    QCOMPARE(recorder.Texts(), QStringList());
+    QCOMPARE(FolderEntries(folder.path()), QStringList());
+    // The transfer really stopped: the server saw the client go.
+    const qint64 number = m_server.Requests().at(before).Number;
+    QTRY_VERIFY([&] {
+        for (const TTestHttpAnswer& a : m_server.Answers()) {
+            if (a.Number == number)
+                return !a.Complete;
+        }
+        return false;
+    }());
+}
+
+void GetInetFileTest::cancelBeforeStartSendsNothing()
+{
+    QTemporaryDir folder;
+    TRecordingHost host;
+    TBoxRecorder recorder;
+    host.Stop = true;
+    TGetInetFile inet(host);
+    const qint64 before = m_server.Requests().size();
+    QVERIFY(!inet.DownloadToFile(Url("/len"), folder.filePath("a.flv").toStdString(), 12345));
+    QCOMPARE(m_server.Requests().size(), before);
+    QCOMPARE(FolderEntries(folder.path()), QStringList());
+    QCOMPARE(recorder.Texts(), QStringList());
+}
+
+void GetInetFileTest::existingFileIsReplaced()
+{
+    QTemporaryDir folder;
+    const QString target = folder.filePath("a.flv");
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(20000, 'x'));
+    old.close();
+    TRecordingHost host;
+    TGetInetFile inet(host);
+    QVERIFY(inet.DownloadToFile(Url("/len"), target.toStdString(), 12345));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    const QByteArray bytes = old.readAll();
+    QCOMPARE(bytes.size(), 12345);
+    QVERIFY(TTestHttpServer::IsGeneratedBody(bytes));
+    QCOMPARE(FolderEntries(folder.path()), QStringList{"a.flv"});
+}
+
+void GetInetFileTest::missingFolderFailsWithoutBox()
+{
+    QTemporaryDir folder;
+    TRecordingHost host;
+    TBoxRecorder recorder;
+    TGetInetFile inet(host);
+    const std::string target = folder.filePath("gone/a.flv").toStdString();
+    QVERIFY(!inet.DownloadToFile(Url("/len"), target, 12345));
+    QCOMPARE(recorder.Texts(), QStringList());
+    QCOMPARE(FolderEntries(folder.path()), QStringList());
+}
+
+void GetInetFileTest::urlText_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("boxes");
+
+    QTest::newRow("trimmed link") << "/text" << true << QByteArray("http://media.example/v.flv")
+                                  << QStringList();
+    QTest::newRow("only blanks") << "/blank" << false << QByteArray() << QStringList();
+    QTest::newRow("zero byte ends the chunk")
+        << "/nul" << true << QByteArray("abc") << QStringList();
+    QTest::newRow("chunked") << "/textchunked" << true << QByteArray("chunked answer")
+                             << QStringList();
+    QTest::newRow("error page is a body")
+        << "/missing" << true << QByteArray("not here") << QStringList();
+    QTest::newRow("exactly 1 MiB")
+        << "/exact" << true << QByteArray(TGetInetFile::MaxTextSize, 'a') << QStringList();
+    QTest::newRow("over 1 MiB") << "/long" << false << QByteArray() << QStringList();
+    QTest::newRow("cut answer") << "/textcut" << false << QByteArray() << QStringList{Internet};
+    QTest::newRow("never answers")
+        << "/stallhead" << false << QByteArray() << QStringList{Internet};
+    QTest::newRow("redirect to data:")
+        << "/todata" << false << QByteArray() << QStringList{Internet};
+    QTest::newRow("unreachable") << "" << false << QByteArray() << QStringList{Internet};
+}
+
+void GetInetFileTest::urlText()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, boxes);
+
+    TRecordingHost host;
+    TBoxRecorder recorder;
+    TGetInetFile inet(host);
+    std::string answer = "left over";
+    const std::string url = path.isEmpty() ? m_unreachable : Url(qPrintable(path));
+    QCOMPARE(inet.GetUrlText(url, answer), ok);
+    QCOMPARE(QByteArray::fromStdString(answer), text);
+    QCOMPARE(recorder.Texts(), boxes);
+    if (!path.isEmpty()) {
+        QCOMPARE(RequestsFor(path.toLatin1()).last().Header("User-Agent"),
+                 QByteArray("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)"));
+    }
+}
+
+QTEST_GUILESS_MAIN(GetInetFileTest)
+#include "tst_GetInetFile.moc"
