@@ -51,7 +51,7 @@ const std::array<TCaptionRow, CaptionRowCount> CaptionsTable = {{
     {"PopupMenuShelBtn5", "Caption", "Exit"},
     {"AboutOkBtn", "Caption", "Ok"},
     {"AboutText", "Caption",
-     "Quorvex - Media Converter 1.35\n\rBrimlow LLC\n\rAudio, video and web media converter"},
+     "Quorvex - Media Converter 1.35\n\rBrimlow LLC\n\rAudio and video converter"},
     {"UrlForHomeSite", "Caption", HomeSiteAddress},
     {"AudioOpenDlg", "DefaulText", "All supported files"},                          // 50
     {"AudioOpenDlg", "Filter",

@@ -23,7 +23,7 @@ int Scaled(double scale, int value)
 constexpr int TabWidth = 120;
 constexpr int TabHeight = 20;
 constexpr int TabGap = 8;
-constexpr int TabsTop = 128;  // the tabs start below the logo
+constexpr int TabsTop = 150;  // the tabs start below the logo
 constexpr int PageWidth = 586;
 constexpr int PageHeight = 688;
 
@@ -139,10 +139,10 @@ void TPageTabBar::paintEvent(QPaintEvent*)
         QFont f = font();
         f.setBold(selected);
         painter.setFont(f);
-        painter.setPen(selected || hot ? (hot && !selected ? Qt::white : Look::Theme) : Qt::black);
+        painter.setPen(selected || hot ? Look::Theme : Qt::black);
         if (!isEnabled())
             painter.setPen(Look::Grey);
-        painter.drawText(shape, Qt::AlignCenter, tabText(i));
+        painter.drawText(shape, Qt::AlignCenter | Qt::TextDontClip, tabText(i));
     }
 }
 
@@ -425,4 +425,30 @@ void TProgressLine::paintEvent(QPaintEvent*)
     }
     painter.setPen(QPen(Look::Silver, 1));
     painter.drawRect(frame.adjusted(0, 0, -1, -1));
+}
+
+// ---------------------------------------------------------------- TLineBreakLabel
+
+TLineBreakLabel::TLineBreakLabel(QWidget* parent) : QLabel(parent) {}
+
+QString TLineBreakLabel::DisplayText(const QString& caption)
+{
+    // Captions break their lines with LF CR (or CR LF); each pair is one break.
+    QString text = caption;
+    text.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+void TLineBreakLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    int flags = int(alignment());
+    if (wordWrap())
+        flags |= Qt::TextWordWrap;
+    painter.drawText(contentsRect(), flags, DisplayText(text()));
 }

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QFrame>
+#include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QString>
@@ -196,4 +197,18 @@ private:
     bool m_Busy = false;
     int m_Phase = 0;
     QTimer* m_Timer;
+};
+
+// A label whose caption breaks lines with the pair LF CR: the caption keeps
+// the pair, the label shows one line break for it.
+class TLineBreakLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit TLineBreakLabel(QWidget* parent = nullptr);
+    static QString DisplayText(const QString& caption);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
