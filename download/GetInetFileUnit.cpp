@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -177,8 +178,13 @@ private:
 }  // namespace
 
 TGetInetFile::TGetInetFile(TJobHost& host)
-    : m_host(host), m_manager(std::make_unique<QNetworkAccessManager>())
+    : m_host(host),
+      m_manager(std::make_unique<QNetworkAccessManager>()),
+      m_wake(std::make_unique<QTimer>())
 {
+    // Wakes every wait now and then, so the stop flag is seen even when
+    // nothing else happens.
+    m_wake->start(WakeIntervalMs);
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     // No cache is set on the manager: every answer comes from the server.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -278,8 +284,6 @@ TGetInetFile::TOpenResult TGetInetFile::OpenUrl(const std::string& url, TUserAge
 
 int64_t TGetInetFile::GetUrlSize(const std::string& url)
 {
-    QTimer wake;
-    wake.start(WakeIntervalMs);
     TReplyPtr reply;
     if (OpenUrl(url, TUserAgent::SizeQuery, reply) != TOpenResult::Opened)
         return 0;
@@ -287,25 +291,45 @@ int64_t TGetInetFile::GetUrlSize(const std::string& url)
     return std::max<int64_t>(0, ContentLength(reply.get()));
 }
 
-bool TGetInetFile::DownloadToFile(const std::string& url, const std::string& fileName,
-                                  int64_t expectedSize)
+TGetInetFile::TOpenResult TGetInetFile::OpenForReading(const std::string& url, TReplyPtr& reply)
 {
     m_host.ProcessMessages();
     if (m_host.StopRequested())
-        return false;
-    QTimer wake;
-    wake.start(WakeIntervalMs);
+        return TOpenResult::Stopped;
     m_host.ProcessMessages();
-    TReplyPtr reply;
-    switch (OpenUrl(url, TUserAgent::Browser, reply)) {
-        case TOpenResult::Stopped:
-            return false;
-        case TOpenResult::Failed:
-            ShowUserMessage(TMessageKind::Warning, MsgInternetError);
-            return false;
-        case TOpenResult::Opened:
-            break;
+    const TOpenResult result = OpenUrl(url, TUserAgent::Browser, reply);
+    if (result == TOpenResult::Failed)
+        ShowUserMessage(TMessageKind::Warning, MsgInternetError);
+    return result;
+}
+
+TGetInetFile::TReadResult TGetInetFile::ReadBody(
+    QNetworkReply* reply, const std::function<bool(const char* data, int64_t size)>& consume)
+{
+    std::vector<char> buffer(ReadSize);
+    for (;;) {
+        if (m_host.StopRequested())
+            return TReadResult::Stopped;
+        m_host.ProcessMessages();
+        const qint64 available = reply->bytesAvailable();
+        if (available <= 0) {
+            if (reply->isFinished())
+                return TReadResult::Ended;
+            WaitForActivity();
+            continue;
+        }
+        const qint64 n = reply->read(buffer.data(), std::min<qint64>(available, ReadSize));
+        if (n > 0 && !consume(buffer.data(), n))
+            return TReadResult::Refused;
     }
+}
+
+bool TGetInetFile::DownloadToFile(const std::string& url, const std::string& fileName,
+                                  int64_t expectedSize)
+{
+    TReplyPtr reply;
+    if (OpenForReading(url, reply) != TOpenResult::Opened)
+        return false;
     // An error page is not the media file.
     if (HttpStatus(reply.get()) >= 400)
         return false;
@@ -317,27 +341,12 @@ bool TGetInetFile::DownloadToFile(const std::string& url, const std::string& fil
     if (!file.Open())
         return false;
     TBusyBar busy(m_host, expectedSize <= 0);
-
-    std::vector<char> buffer(ReadSize);
     int64_t received = 0;
     int shown = -1;
-    for (;;) {
-        if (m_host.StopRequested())
-            return false;
-        m_host.ProcessMessages();
-        const qint64 available = reply->bytesAvailable();
-        if (available <= 0) {
-            if (reply->isFinished())
-                break;
-            WaitForActivity();
-            continue;
-        }
-        const qint64 n = reply->read(buffer.data(), std::min<qint64>(available, ReadSize));
-        if (n <= 0)
-            continue;
-        if (!file.Write(buffer.data(), n))
+    const TReadResult read = ReadBody(reply.get(), [&](const char* data, int64_t size) {
+        if (!file.Write(data, size))
             return false;  // the disk is full or the file went away
-        received += n;
+        received += size;
         if (expectedSize > 0) {
             const int percent = ProgressPercent(received, expectedSize);
             if (percent > shown) {
@@ -346,7 +355,10 @@ bool TGetInetFile::DownloadToFile(const std::string& url, const std::string& fil
                 m_host.ProcessMessages();
             }
         }
-    }
+        return true;
+    });
+    if (read != TReadResult::Ended)
+        return false;
     // A transfer that broke off or ended short of its length is no file.
     if (reply->error() != QNetworkReply::NoError || (announced >= 0 && received != announced)) {
         ShowUserMessage(TMessageKind::Warning, MsgInternetError);
@@ -358,49 +370,22 @@ bool TGetInetFile::DownloadToFile(const std::string& url, const std::string& fil
 bool TGetInetFile::GetUrlText(const std::string& url, std::string& text)
 {
     text.clear();
-    m_host.ProcessMessages();
-    QTimer wake;
-    wake.start(WakeIntervalMs);
-    m_host.ProcessMessages();
     TReplyPtr reply;
-    switch (OpenUrl(url, TUserAgent::Browser, reply)) {
-        case TOpenResult::Stopped:
-            return false;
-        case TOpenResult::Failed:
-            ShowUserMessage(TMessageKind::Warning, MsgInternetError);
-            return false;
-        case TOpenResult::Opened:
-            break;
-    }
-
-    std::vector<char> buffer(ReadSize);
+    if (OpenForReading(url, reply) != TOpenResult::Opened)
+        return false;
     int64_t received = 0;
     std::string answer;
-    bool stopped = false;
-    for (;;) {
-        if (m_host.StopRequested()) {
-            stopped = true;
-            break;
-        }
-        m_host.ProcessMessages();
-        const qint64 available = reply->bytesAvailable();
-        if (available <= 0) {
-            if (reply->isFinished())
-                break;
-            WaitForActivity();
-            continue;
-        }
-        const qint64 n = reply->read(buffer.data(), std::min<qint64>(available, ReadSize));
-        if (n <= 0)
-            continue;
-        received += n;
+    const TReadResult read = ReadBody(reply.get(), [&](const char* data, int64_t size) {
+        received += size;
         if (received > MaxTextSize)
             return false;  // an answer this long is no link
         // A chunk holding a zero byte gives only what comes before it.
-        const char* end = std::find(buffer.data(), buffer.data() + n, '\0');
-        answer.append(buffer.data(), static_cast<size_t>(end - buffer.data()));
-    }
-    if (!stopped) {
+        answer.append(data, static_cast<size_t>(std::find(data, data + size, '\0') - data));
+        return true;
+    });
+    if (read == TReadResult::Refused)
+        return false;
+    if (read == TReadResult::Ended) {
         const int64_t announced = ContentLength(reply.get());
         const bool broken =
             reply->error() != QNetworkReply::NoError && !IsHttpStatusError(reply.get());
@@ -409,6 +394,7 @@ bool TGetInetFile::GetUrlText(const std::string& url, std::string& text)
             return false;
         }
     }
+    // A cancelled fetch gives what had arrived.
     text = TrimString(answer);
     return !text.empty();
 }

@@ -10,11 +10,13 @@
 // time-out, count as "Internet Connection Error.".
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 class QUrl;
 class TJobHost;
 
@@ -70,6 +72,12 @@ private:
         Failed,
         Stopped
     };
+    enum class TReadResult
+    {
+        Ended,
+        Stopped,
+        Refused
+    };
 
     struct TReplyCloser
     {
@@ -80,8 +88,16 @@ private:
     QNetworkReply* StartGet(const QUrl& target, TUserAgent agent);
     // Sends the GET, follows redirects and waits for the final answer's head.
     TOpenResult OpenUrl(const std::string& url, TUserAgent agent, TReplyPtr& reply);
+    // OpenUrl with the browser agent, the event pumps before it, and the
+    // failure box.
+    TOpenResult OpenForReading(const std::string& url, TReplyPtr& reply);
+    // Reads the body in pieces of at most ReadSize, looking at the stop flag
+    // and serving events before every read, until it ends or CONSUME says no.
+    TReadResult ReadBody(QNetworkReply* reply,
+                         const std::function<bool(const char* data, int64_t size)>& consume);
     void WaitForActivity();
 
     TJobHost& m_host;
     std::unique_ptr<QNetworkAccessManager> m_manager;
+    std::unique_ptr<QTimer> m_wake;
 };
