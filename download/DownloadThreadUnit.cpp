@@ -23,6 +23,8 @@ std::string& ResolverBase()
     return base;
 }
 
+std::optional<uint64_t> g_NameSeed;
+
 std::string JoinPath(const std::string& folder, const std::string& name)
 {
     if (!folder.empty() && folder.back() == PathDelimiter)
@@ -50,6 +52,11 @@ std::string ResolverBaseAddress()
 void SetResolverBaseAddress(const std::string& base)
 {
     ResolverBase() = base.empty() ? std::string(QUORVEX_RESOLVER_URL) : base;
+}
+
+void SetDownloadNameSeed(std::optional<uint64_t> seed)
+{
+    g_NameSeed = seed;
 }
 
 std::string BuildResolverRequest(const std::string& base, const std::string& linkText)
@@ -84,7 +91,8 @@ void TDownloadThread::DownloadWork()
     if (m_host.StopRequested() || !fetched)
         return;
     // A fresh seed for every job, from the high-resolution clock.
-    const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    const uint64_t ticks = g_NameSeed.value_or(static_cast<uint64_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
     std::seed_seq seed{static_cast<unsigned>(ticks), static_cast<unsigned>(ticks >> 32)};
     std::mt19937 random(seed);
     if (answer == "error" || answer.empty())

@@ -8,7 +8,9 @@
 // thread, inside the OK click, kept responsive by the HTTP client's event
 // processing.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "download/GetInetFileUnit.h"
@@ -43,6 +45,10 @@ private:
 // The resolving service's address, compiled in; tests point it elsewhere.
 std::string ResolverBaseAddress();
 void SetResolverBaseAddress(const std::string& base);
+
+// Tests fix the seed of the file-name draw; nullopt: a fresh one from the
+// clock for every job.
+void SetDownloadNameSeed(std::optional<uint64_t> seed);
 
 // BASE + "/get-url/index/link/?link=" + the trimmed link, byte for byte.
 std::string BuildResolverRequest(const std::string& base, const std::string& linkText);
