@@ -1,0 +1,158 @@
+// The download page through the real main window, offscreen, against a
+// scripted resolving service and media server on 127.0.0.1.
+
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "../ui/WindowFixture.h"
+#include "DownloadTestSupport.h"
+#include "TestHttpServer.h"
+#include "download/DownloadThreadUnit.h"
+#include "ui/look_widgets.h"
+
+namespace {
+
+// Runs ACTION at the first timer tick after CONDITION holds, from inside the
+// job's own event processing.
+void WhenTrue(QObject* owner, std::function<bool()> condition, std::function<void()> action)
+{
+    auto* timer = new QTimer(owner);
+    timer->setInterval(2);
+    QObject::connect(timer, &QTimer::timeout, owner, [timer, condition, action] {
+        if (!condition())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action();
+    });
+    timer->start();
+}
+
+QStringList DebugLines(const TWindowFixture& f)
+{
+    return f.Find<QPlainTextEdit>("DebugText")->toPlainText().split('\n');
+}
+
+}  // namespace
+
+class DownloadWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void okDownloadsIntoTheFolder();
+    void busyBarWithoutSize();
+    void cancelDuringTransfer();
+
+private:
+    // Types LINK into the page, picks FOLDER and presses OK.
+    static void RunDownload(TWindowFixture& f, const QString& link, const QString& folder);
+};
+
+void DownloadWindowTest::initTestCase()
+{
+    TGetInetFile::SetStallTimeout(3000);
+}
+
+void DownloadWindowTest::cleanup()
+{
+    SetResolverBaseAddress({});
+}
+
+void DownloadWindowTest::RunDownload(TWindowFixture& f, const QString& link, const QString& folder)
+{
+    f.Button("DownloadBtn")->click();
+    auto* field = f.Find<QLineEdit>("UrlForDownload");
+    field->clear();
+    QTest::keyClicks(field, link);
+    f.FolderAnswer = folder;
+    f.Button("DownloadDestinationBtn")->click();
+    QVERIFY(f.OkEnabled());
+    f.Button("ProcessOkBtn")->click();
+}
+
+void DownloadWindowTest::okDownloadsIntoTheFolder()
+{
+    TTestHttpServer server;
+    server.AddRoute(R"({"path": "/get-url/index/link/", "body": "{base}/media.flv\r\n"})");
+    server.AddRoute(R"({"path": "/media.flv", "bodySize": 3000000})");
+    QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
+    SetResolverBaseAddress(server.BaseUrl().toStdString());
+    QTemporaryDir folder;
+    TWindowFixture f;
+    QVERIFY(f.Exposed);
+
+    RunDownload(f, " http://video.example/watch?v=7&t=%3D ", folder.path());
+
+    QCOMPARE(f.Messages.size(), size_t(1));
+    QCOMPARE(f.Messages[0].Kind, TMessageKind::Information);
+    QCOMPARE(f.Messages[0].Title, std::string(SuccessTitle));
+    QCOMPARE(f.Messages[0].Text, std::string(MsgDownloaded));
+    const QStringList files = FolderEntries(folder.path());
+    QCOMPARE(files.size(), 1);
+    QVERIFY(DebugLines(f).contains(files[0]));
+    QCOMPARE(QFileInfo(folder.filePath(files[0])).size(), 3000000);
+    QCOMPARE(server.Requests().at(0).Target,
+             QByteArray("/get-url/index/link/?link=http://video.example/watch?v=7&t=%3D"));
+    // Unlocked: OK back, Cancel off, the bar full.
+    QVERIFY(f.OkEnabled());
+    QVERIFY(!f.Button("ProcessCancelBtn")->isEnabled());
+    QCOMPARE(f.Window->ProgressPosition(), 100);
+}
+
+void DownloadWindowTest::busyBarWithoutSize()
+{
+    TTestHttpServer server;
+    server.AddRoute(R"({"path": "/get-url/index/link/", "body": "{base}/media.flv"})");
+    server.AddRoute(R"({"path": "/media.flv", "bodySize": 300000, "chunked": true,
+                        "dripBytes": 16384, "dripIntervalMs": 5})");
+    QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
+    SetResolverBaseAddress(server.BaseUrl().toStdString());
+    QTemporaryDir folder;
+    TWindowFixture f;
+    auto* bar = f.Find<TProgressLine>("ProgressLine");
+    bool sawBusy = false;
+    WhenTrue(
+        f.Window.get(), [bar] { return bar->IsBusy(); }, [&sawBusy] { sawBusy = true; });
+
+    RunDownload(f, "http://video.example/", folder.path());
+
+    QVERIFY(sawBusy);
+    QVERIFY(!bar->IsBusy());
+    QCOMPARE(f.Messages.size(), size_t(1));
+    QCOMPARE(f.Messages[0].Text, std::string(MsgDownloaded));
+}
+
+void DownloadWindowTest::cancelDuringTransfer()
+{
+    TTestHttpServer server;
+    server.AddRoute(R"({"path": "/get-url/index/link/", "body": "{base}/media.flv"})");
+    server.AddRoute(R"({"path": "/media.flv", "bodySize": 2000000, "dripBytes": 8192,
+                        "dripIntervalMs": 5})");
+    QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
+    SetResolverBaseAddress(server.BaseUrl().toStdString());
+    QTemporaryDir folder;
+    TWindowFixture f;
+    bool unlockedAtOnce = false;
+    WhenTrue(
+        f.Window.get(), [&f] { return f.Window->ProgressPosition() >= 2; },
+        [&f, &unlockedAtOnce] {
+            f.Button("ProcessCancelBtn")->click();
+            unlockedAtOnce = !f.Button("ProcessCancelBtn")->isEnabled();
+        });
+
+    RunDownload(f, "http://video.example/", folder.path());
+
+    QVERIFY(unlockedAtOnce);
+    QCOMPARE(f.Messages.size(), size_t(0));
+    QCOMPARE(FolderEntries(folder.path()), QStringList());
+    QVERIFY(!f.Window->IsJobRunning());
+    QVERIFY(f.OkEnabled());
+}
+
+QTEST_MAIN(DownloadWindowTest)
+#include "tst_DownloadWindow.moc"
