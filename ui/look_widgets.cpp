@@ -418,10 +418,18 @@ void TProgressLine::paintEvent(QPaintEvent*)
     } else {
         const int span = maximum() - minimum();
         const int done = span > 0 ? int(qint64(inside.width()) * (value() - minimum()) / span) : 0;
-        painter.fillRect(QRect(inside.left(), inside.top(), done, inside.height()), fill);
+        const QRect filled(inside.left(), inside.top(), done, inside.height());
+        painter.fillRect(filled, fill);
+        // The percentage in the theme colour, white where it lies on the bar.
+        const QString percent = QStringLiteral("%1%").arg(value());
         painter.setFont(font());
+        painter.setClipRect(inside.adjusted(done, 0, 0, 0));
         painter.setPen(Look::Theme);
-        painter.drawText(inside, Qt::AlignCenter, QStringLiteral("%1%").arg(value()));
+        painter.drawText(inside, Qt::AlignCenter, percent);
+        painter.setClipRect(filled);
+        painter.setPen(Qt::white);
+        painter.drawText(inside, Qt::AlignCenter, percent);
+        painter.setClipping(false);
     }
     painter.setPen(QPen(Look::Silver, 1));
     painter.drawRect(frame.adjusted(0, 0, -1, -1));
@@ -451,4 +459,14 @@ void TLineBreakLabel::paintEvent(QPaintEvent*)
     if (wordWrap())
         flags |= Qt::TextWordWrap;
     painter.drawText(contentsRect(), flags, DisplayText(text()));
+}
+
+// ---------------------------------------------------------------- TPicture
+
+TPicture::TPicture(QWidget* parent) : QLabel(parent) {}
+
+void TPicture::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawPixmap(QPoint(0, 0), pixmap());
 }

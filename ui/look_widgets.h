@@ -212,3 +212,16 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+// A picture at its own size. Unlike a plain label it is not greyed out when
+// its panel is disabled.
+class TPicture : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit TPicture(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};

@@ -28,6 +28,11 @@ void StartScreenshotsIfAsked(TMainWindow& mainWindow, TAboutWindow& aboutWindow)
         mainWindow.DownloadBtnClick();
         save(mainWindow, "page-download.png");
         mainWindow.AudioBtnClick();
+        // The progress panel as a running job shows it.
+        mainWindow.SetLockAudioPanel();
+        mainWindow.SetProgress(42);
+        save(mainWindow, "progress.png");
+        mainWindow.SetUnLockAudioPanel();
         QTimer::singleShot(300, &aboutWindow, [&aboutWindow, save] {
             save(aboutWindow, "about.png");
             aboutWindow.AboutOkBtnClick();

@@ -331,8 +331,8 @@ void DownloadScene(QPainter& p)
     p.save();
     p.setPen(QPen(Theme, 4));
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(24, 430, 34, 16), 8, 8);
-    p.drawRoundedRect(QRectF(46, 430, 34, 16), 8, 8);
+    p.drawRoundedRect(QRectF(196, 548, 34, 16), 8, 8);
+    p.drawRoundedRect(QRectF(218, 548, 34, 16), 8, 8);
     p.restore();
 }
 
