@@ -38,7 +38,8 @@ bool IsFetchableUrl(const QUrl& url)
 
 bool HasMediaExtension(const QByteArray& fileName)
 {
-    const QByteArray lower = fileName.toLower();
+    // Only the last path segment is the name; ".mp4" alone is no name.
+    const QByteArray lower = fileName.mid(fileName.lastIndexOf('/') + 1).toLower();
     for (const QByteArray& extension : MediaExtensions()) {
         if (lower.endsWith(extension) && lower.size() > extension.size())
             return true;

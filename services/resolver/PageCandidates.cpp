@@ -273,8 +273,12 @@ struct TGumboOutputDeleter
 
 std::vector<QUrl> FindMediaCandidates(const QByteArray& html, const QUrl& pageUrl)
 {
-    std::unique_ptr<GumboOutput, TGumboOutputDeleter> output(gumbo_parse_with_options(
-        &kGumboDefaultOptions, html.constData(), static_cast<size_t>(html.size())));
+    // Parse errors are of no use here, and recording them costs a copy of the
+    // open-element stack each: a badly nested page would eat the memory.
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    std::unique_ptr<GumboOutput, TGumboOutputDeleter> output(
+        gumbo_parse_with_options(&options, html.constData(), static_cast<size_t>(html.size())));
     if (!output)
         return {};
     TCandidateCollector collector(pageUrl);

@@ -1,15 +1,16 @@
 #include "ResolveJob.h"
 
 #include "MediaTypes.h"
-#include "PageCandidates.h"
 
 TResolveJob::TResolveJob(QNetworkAccessManager* manager, const TResolverLimits& limits,
                          QObject* parent)
     : QObject(parent), m_limits(limits), m_fetch(manager, limits)
 {
     m_deadline.setSingleShot(true);
+    connect(&m_parse, &TPageParse::Finished, this, &TResolveJob::PageRead);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         m_fetch.Abort();
+        m_parse.Abort();
         Answer(ErrorAnswer(),
                QStringLiteral("no answer within %1 ms").arg(m_limits.AnswerTimeoutMs));
     });
@@ -34,6 +35,7 @@ void TResolveJob::Cancel()
     m_answered = true;
     m_deadline.stop();
     m_fetch.Abort();
+    m_parse.Abort();
 }
 
 void TResolveJob::LinkFetched(const TFetchResult& result)
@@ -54,12 +56,22 @@ void TResolveJob::LinkFetched(const TFetchResult& result)
                                   .arg(QString::fromLatin1(result.ContentType)));
         return;
     }
-    m_candidates = FindMediaCandidates(result.Body, result.FinalUrl);
-    if (m_candidates.size() > static_cast<std::size_t>(m_limits.MaxCandidates))
-        m_candidates.resize(static_cast<std::size_t>(m_limits.MaxCandidates));
-    if (m_candidates.empty()) {
+    m_pageTruncated = result.Truncated;
+    m_parse.Start(result.Body, result.FinalUrl);
+}
+
+void TResolveJob::PageRead(bool ok, const QList<QUrl>& candidates, const QString& failure)
+{
+    if (m_answered)
+        return;
+    if (!ok) {
+        Answer(ErrorAnswer(), failure);
+        return;
+    }
+    m_candidates = candidates.mid(0, m_limits.MaxCandidates);
+    if (m_candidates.isEmpty()) {
         Answer(ErrorAnswer(),
-               result.Truncated
+               m_pageTruncated
                    ? QStringLiteral("no media in the first %1 bytes").arg(m_limits.MaxPageBytes)
                    : QStringLiteral("no media on the page"));
         return;
@@ -75,7 +87,7 @@ void TResolveJob::CheckNextCandidate()
                QStringLiteral("none of %1 candidates is media").arg(m_candidates.size()));
         return;
     }
-    m_fetch.Start(m_candidates[m_nextCandidate++], TUrlFetch::TMode::HeadersOnly);
+    m_fetch.Start(m_candidates.at(m_nextCandidate++), TUrlFetch::TMode::HeadersOnly);
 }
 
 void TResolveJob::CandidateChecked(const TFetchResult& result)

@@ -3,6 +3,7 @@
 // Turns one link into a direct media link: the link itself when it is media,
 // else the first candidate on its page whose response headers say media.
 
+#include "PageParse.h"
 #include "ResolverLimits.h"
 #include "UrlFetch.h"
 
@@ -10,8 +11,6 @@
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
-
-#include <vector>
 
 class QNetworkAccessManager;
 
@@ -39,15 +38,18 @@ signals:
 
 private:
     void LinkFetched(const TFetchResult& result);
+    void PageRead(bool ok, const QList<QUrl>& candidates, const QString& failure);
     void CandidateChecked(const TFetchResult& result);
     void CheckNextCandidate();
     void Answer(const QByteArray& answer, const QString& note);
 
     TResolverLimits m_limits;
     TUrlFetch m_fetch;
+    TPageParse m_parse;
+    bool m_pageTruncated = false;
     QTimer m_deadline;
-    std::vector<QUrl> m_candidates;
-    std::size_t m_nextCandidate = 0;
+    QList<QUrl> m_candidates;
+    qsizetype m_nextCandidate = 0;
     bool m_answered = false;
     QString m_note;
 };

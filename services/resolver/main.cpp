@@ -1,6 +1,7 @@
 // quorvex-resolver: the small web service the download page asks for the
 // direct media link behind a page link.
 
+#include "PageParse.h"
 #include "ResolverServer.h"
 
 #include <QCommandLineParser>
@@ -46,12 +47,19 @@ int main(int argc, char* argv[])
         QStringLiteral("answer-timeout"),
         QStringLiteral("Seconds within which every request is answered (default 30)."),
         QStringLiteral("SECONDS"));
+    QCommandLineOption finderOption(TPageParse::FinderOption(),
+                                    QStringLiteral("Internal: read a page from standard input."),
+                                    QStringLiteral("PAGE-URL"));
+    finderOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(finderOption);
     parser.addOption(listenOption);
     parser.addOption(fetchTimeoutOption);
     parser.addOption(answerTimeoutOption);
     parser.process(app);
 
     TResolverLimits limits;
+    if (parser.isSet(finderOption))
+        return TPageParse::RunCandidateFinder(parser.value(finderOption), limits.MaxPageBytes);
     if (parser.isSet(fetchTimeoutOption) &&
         !ParseSeconds(parser.value(fetchTimeoutOption), &limits.FetchIdleTimeoutMs)) {
         std::fprintf(stderr, "quorvex-resolver: --fetch-timeout needs a number of seconds\n");
