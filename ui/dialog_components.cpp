@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace {
 
@@ -74,8 +75,11 @@ bool TSelectFolderDialog::Execute(QWidget* parent)
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         dialog.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot);
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            chosen = dialog.selectedFiles().constFirst();
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedUrls().isEmpty()) {
+            // A folder outside the file system has no path to write into.
+            const QUrl folder = dialog.selectedUrls().constFirst();
+            chosen = folder.isLocalFile() ? folder.toLocalFile() : QString();
+        }
     }
     if (!chosen)
         return false;

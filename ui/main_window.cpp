@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +67,12 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent), m_Ui(new Ui::TM
     ApplyLook();
     ConnectHandlers();
     FormCreate();
+    // A fixed window with minimise and close only, centred on the desktop.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     MainWindow = this;
 }
 

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTabBar>
@@ -140,6 +141,15 @@ void TestMainWindow::sizesAt96Dpi()
         QSKIP("the screen is not a 96-dpi screen");
     QCOMPARE(f.Window->size(), QSize(643, 592));
     QCOMPARE(f.Window->minimumSize(), f.Window->maximumSize());  // not resizable
+    const Qt::WindowFlags flags = f.Window->windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    const QRect desk = f.Window->screen()->availableGeometry();
+    QVERIFY2(qAbs(f.Window->geometry().center().x() - desk.center().x()) <= 4,
+             qPrintable(QStringLiteral("%1 in %2")
+                            .arg(f.Window->geometry().center().x())
+                            .arg(desk.center().x())));
     for (const char* background : {"RzBackground4", "RzBackground1", "RzBackground3"}) {
         auto* page = f.Find<TBackground>(background);
         QCOMPARE(page->size(), QSize(476, 559));
