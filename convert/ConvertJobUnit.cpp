@@ -46,6 +46,14 @@ std::string JoinWithBlanks(const TStringList& parts)
     return text;
 }
 
+// Anything at all by that name, a dangling link included.
+bool IsPresent(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::symlink_status(std::filesystem::path(path), error).type() !=
+           std::filesystem::file_type::not_found;
+}
+
 bool IsWrittenFile(const std::string& path)
 {
     std::error_code error;
@@ -68,11 +76,14 @@ std::string OutputFileName(const std::string& inputPath)
 }
 
 std::string OutputFilePath(const std::string& folder, const std::string& name,
-                           std::string_view extension, const std::set<std::string>& taken)
+                           std::string_view extension, const std::set<std::string>& taken,
+                           const std::function<bool(const std::string&)>& exists)
 {
     const std::string suffix = "." + AsciiLowerCase(extension);
     std::string path = folder + name + suffix;
-    for (int copy = 2; taken.count(path) != 0; ++copy)
+    // The name the user asked for is replaced when it is there already; a
+    // numbered copy never replaces anything.
+    for (int copy = 2; taken.count(path) != 0 || (copy > 2 && exists && exists(path)); ++copy)
         path = folder + name + " (" + std::to_string(copy) + ")" + suffix;
     return path;
 }
@@ -207,8 +218,9 @@ int RunJob(const TJobPlan& plan, TJobHost& host)
     for (int i = 0; i < filesCount && plan.FormatChosen; ++i) {
         host.ProcessMessages();
         const std::string& input = plan.InputFiles[static_cast<size_t>(i)];
-        const std::string output = OutputFilePath(DestinationFolderPath(plan.DestinationFolder),
-                                                  OutputFileName(input), plan.Extension, written);
+        const std::string output =
+            OutputFilePath(DestinationFolderPath(plan.DestinationFolder), OutputFileName(input),
+                           plan.Extension, written, IsPresent);
         const std::string tool = ToolPath();
         TToolCommand command = TToolCommand::Convert(tool, input, plan.Settings, output);
 

@@ -162,37 +162,48 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("extension");
         QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<QStringList>("onDisk");
         QTest::addColumn<QString>("output");
 
+        const QStringList none;
         QTest::newRow("dots become underscores")
             << "/media/concert.2008.live.wav"
             << "/out"
-            << "mp3" << QStringList() << "/out/concert_2008_live_wav.mp3";
+            << "mp3" << none << none << "/out/concert_2008_live_wav.mp3";
         QTest::newRow("no dot") << "/media/voice"
                                 << "/out/"
-                                << "mp3" << QStringList() << "/out/voice.mp3";
+                                << "mp3" << none << none << "/out/voice.mp3";
         QTest::newRow("folder trimmed") << "/m/talk.show.mp3"
                                         << " \t/out dir \r\n"
-                                        << "MP3" << QStringList() << "/out dir/talk_show_mp3.mp3";
+                                        << "MP3" << none << none << "/out dir/talk_show_mp3.mp3";
         QTest::newRow("root folder") << "/m/talk.show.mp3"
                                      << "/"
-                                     << "mp3" << QStringList() << "/talk_show_mp3.mp3";
+                                     << "mp3" << none << none << "/talk_show_mp3.mp3";
         QTest::newRow("colon and backslash are name bytes")
             << "/m/a:b\\c.d"
             << "/o"
-            << "wav" << QStringList() << "/o/a:b\\c_d.wav";
+            << "wav" << none << none << "/o/a:b\\c_d.wav";
         QTest::newRow("written before in this job")
             << "/x/a.b"
             << "/o"
-            << "ogg" << QStringList{"/o/a_b.ogg"} << "/o/a_b (2).ogg";
+            << "ogg" << QStringList{"/o/a_b.ogg"} << none << "/o/a_b (2).ogg";
         QTest::newRow("third of one name")
             << "/y/a_b"
             << "/o"
-            << "ogg" << QStringList{"/o/a_b.ogg", "/o/a_b (2).ogg"} << "/o/a_b (3).ogg";
+            << "ogg" << QStringList{"/o/a_b.ogg", "/o/a_b (2).ogg"} << none << "/o/a_b (3).ogg";
         QTest::newRow("other outputs do not matter")
             << "/y/a_b"
             << "/o"
-            << "ogg" << QStringList{"/o/a_b.mp3"} << "/o/a_b.ogg";
+            << "ogg" << QStringList{"/o/a_b.mp3"} << none << "/o/a_b.ogg";
+        QTest::newRow("the asked-for name is replaced")
+            << "/y/a_b"
+            << "/o"
+            << "ogg" << none << QStringList{"/o/a_b.ogg"} << "/o/a_b.ogg";
+        QTest::newRow("a numbered copy replaces nothing")
+            << "/y/a_b"
+            << "/o"
+            << "ogg" << QStringList{"/o/a_b.ogg"} << QStringList{"/o/a_b.ogg", "/o/a_b (2).ogg"}
+            << "/o/a_b (3).ogg";
     }
     void outputPath()
     {
@@ -200,13 +211,17 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, extension);
         QFETCH(QStringList, taken);
+        QFETCH(QStringList, onDisk);
         QFETCH(QString, output);
         std::set<std::string> written;
         for (const QString& t : taken)
             written.insert(t.toStdString());
+        const auto exists = [&onDisk](const std::string& path) {
+            return onDisk.contains(QString::fromStdString(path));
+        };
         QCOMPARE(Q(OutputFilePath(DestinationFolderPath(folder.toStdString()),
                                   OutputFileName(input.toStdString()), extension.toStdString(),
-                                  written)),
+                                  written, exists)),
                  output);
     }
 

@@ -9,9 +9,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include "FakeTool.h"
+#include "WindowDriver.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -19,21 +19,6 @@ namespace {
 QString RealToolPath()
 {
     return QStringLiteral(QUORVEX_BINARY_DIR "/tool/ffmod");
-}
-
-// Runs ACTION once, at the first served event after CONDITION holds.
-void WhenTrue(QObject* owner, std::function<bool()> condition, std::function<void()> action)
-{
-    auto* timer = new QTimer(owner);
-    timer->setInterval(2);
-    QObject::connect(timer, &QTimer::timeout, owner, [timer, condition, action] {
-        if (!condition())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start();
 }
 
 // Generates a short test file with ffmpeg's built-in sources.
@@ -88,20 +73,9 @@ private:
     QAbstractButton* Ok() const { return Widget<QAbstractButton>("ProcessOkBtn"); }
     QAbstractButton* Cancel() const { return Widget<QAbstractButton>("ProcessCancelBtn"); }
 
-    // Chooses files, folder and format on a page, as the user does.
     bool Prepare(TPage page, const QStringList& files, const char* format)
     {
-        if (page == TPage::Audio)
-            m_window->AudioBtnClick();
-        else
-            m_window->VideoBtnClick();
-        TStringList inputs;
-        for (const QString& f : files)
-            inputs.push_back(f.toStdString());
-        m_window->SetInputFiles(page, inputs);
-        m_window->SetDestinationFolder(page, m_out.toStdString());
-        const char* list = page == TPage::Audio ? "AudioFormatsForOutput" : "VideoFormatsForOutput";
-        return m_window->SelectListItem(list, format) && Ok()->isEnabled();
+        return PrepareConversion(*m_window, page, files, m_out, format);
     }
 
     bool Locked() const
