@@ -66,6 +66,7 @@ void GetInetFileTest::initTestCase()
         R"({"path": "/r2", "status": 301, "redirect": "/r3"})",
         R"({"path": "/r3", "status": 307, "redirect": "{base}/len"})",
         R"({"path": "/tofile", "redirect": "file:///etc/hostname"})",
+        R"({"path": "/loop", "redirect": "/loop"})",
         R"({"path": "/toftp", "redirect": "ftp://127.0.0.1/x"})",
         R"({"path": "/todata", "redirect": "data:text/plain,hello"})",
         R"({"path": "/cut", "bodySize": 200000, "cutAfter": 70000})",
@@ -221,6 +222,7 @@ void GetInetFileTest::downloadToFile_data()
     QTest::newRow("redirect to file:") << "/tofile" << -1LL << QStringList{Internet} << false;
     QTest::newRow("redirect to ftp:") << "/toftp" << -1LL << QStringList{Internet} << false;
     QTest::newRow("redirect to data:") << "/todata" << -1LL << QStringList{Internet} << false;
+    QTest::newRow("redirect loop") << "/loop" << -1LL << QStringList{Internet} << false;
     QTest::newRow("unreachable") << "" << -1LL << QStringList{Internet} << false;
 }
 
