@@ -1,6 +1,8 @@
 // Quorvex Media Converter: writes the conversion tool, then runs the main
 // window until it is closed or "Exit" is chosen. Arguments are ignored.
 
+#include <exception>
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -10,12 +12,34 @@
 #include "ui/main_window.h"
 #include "ui/screenshot_hook.h"
 
+namespace {
+
+// An error that escapes an event handler is reported, and the window runs on.
+class TApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            QMessageBox::critical(activeWindow(), QString::fromUtf8(ApplicationTitle),
+                                  QString::fromUtf8(error.what()));
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     // The tool is written before the GUI exists.
     const std::string failure = ExtractEmbeddedTool();
 
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("quorvex"));
     if (!failure.empty()) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"),

@@ -60,6 +60,7 @@ private slots:
     void nextOkClearsStopAndRepeatsTheJob();
     void endingDuringJobWaitsForIt_data();
     void endingDuringJobWaitsForIt();
+    void closingIdleWindowEnds_data();
     void closingIdleWindowEnds();
 };
 
@@ -237,11 +238,28 @@ void TestJobControl::endingDuringJobWaitsForIt()
     QVERIFY(!f.Window->isVisible());
 }
 
+void TestJobControl::closingIdleWindowEnds_data()
+{
+    QTest::addColumn<bool>("hiddenInTray");
+    QTest::addColumn<bool>("fromTray");
+    QTest::newRow("window closed") << false << false;
+    QTest::newRow("Exit") << false << true;
+    QTest::newRow("Exit while hidden in the tray") << true << true;
+}
+
 void TestJobControl::closingIdleWindowEnds()
 {
+    QFETCH(bool, hiddenInTray);
+    QFETCH(bool, fromTray);
     TWindowFixture f;
     QSignalSpy ended(f.Window.get(), &TMainWindow::EndRequested);
-    f.Window->close();
+    const auto items = f.Window->findChild<QMenu*>(QStringLiteral("PopupMenuShel"))->actions();
+    if (hiddenInTray)
+        items[1]->trigger();
+    if (fromTray)
+        items[4]->trigger();
+    else
+        f.Window->close();
     QCOMPARE(ended.count(), 1);
 }
 
