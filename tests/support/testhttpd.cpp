@@ -35,7 +35,7 @@ constexpr qint64 MaxQueued = 1024 * 1024;       // refill the socket below this 
 constexpr qint64 MaxRequestHead = 1024 * 1024;  // a longer request head is refused
 
 // One way of answering, as a route describes it.
-struct TResponseSpec
+struct TAnswerRule
 {
     int Status = 200;
     QByteArray Reason;
@@ -66,11 +66,11 @@ struct TResponseSpec
 
 struct TRoute
 {
-    QByteArray Method;               // empty: any
-    QByteArray Path;                 // exact path (the target before '?')
-    QByteArray Prefix;               // path prefix
-    QByteArray Target;               // the exact request target, query included
-    QList<TResponseSpec> Responses;  // answered in turn; the last one repeats
+    QByteArray Method;             // empty: any
+    QByteArray Path;               // exact path (the target before '?')
+    QByteArray Prefix;             // path prefix
+    QByteArray Target;             // the exact request target, query included
+    QList<TAnswerRule> Responses;  // answered in turn; the last one repeats
     int Hits = 0;
 };
 
@@ -105,9 +105,9 @@ qint64 ToInt64(const QJsonValue& value, qint64 fallback)
     return value.isDouble() ? static_cast<qint64>(value.toDouble()) : fallback;
 }
 
-std::optional<TResponseSpec> ParseResponse(const QJsonObject& o, QString* error)
+std::optional<TAnswerRule> ParseResponse(const QJsonObject& o, QString* error)
 {
-    TResponseSpec r;
+    TAnswerRule r;
     r.Status = o.value("status").toInt(200);
     r.Reason = o.value("reason").toString().toUtf8();
     const QJsonObject headers = o.value("headers").toObject();
@@ -126,9 +126,9 @@ std::optional<TResponseSpec> ParseResponse(const QJsonObject& o, QString* error)
     r.GeneratedSize = ToInt64(o.value("bodySize"), -1);
     const QJsonValue length = o.value("contentLength");
     if (length.isBool() && !length.toBool()) {
-        r.LengthMode = TResponseSpec::TLength::Absent;
+        r.LengthMode = TAnswerRule::TLength::Absent;
     } else if (length.isString() && length.toString() == "absent") {
-        r.LengthMode = TResponseSpec::TLength::Absent;
+        r.LengthMode = TAnswerRule::TLength::Absent;
     } else if (length.isDouble() || length.isString()) {
         bool ok = true;
         r.LengthValue = length.isDouble() ? static_cast<qint64>(length.toDouble())
@@ -137,7 +137,7 @@ std::optional<TResponseSpec> ParseResponse(const QJsonObject& o, QString* error)
             *error = "contentLength must be true, false, \"absent\" or a number";
             return std::nullopt;
         }
-        r.LengthMode = TResponseSpec::TLength::Value;
+        r.LengthMode = TAnswerRule::TLength::Value;
     }
     r.Chunked = o.value("chunked").toBool(false);
     r.ChunkSize = std::max<qint64>(1, ToInt64(o.value("chunkSize"), r.ChunkSize));
@@ -322,21 +322,22 @@ private:
 
         TRoute* route = FindRoute(m_method, path, target);
         if (route) {
-            m_spec =
+            m_answer =
                 route->Responses[std::min<qsizetype>(route->Hits, route->Responses.size() - 1)];
             ++route->Hits;
         } else {
-            m_spec = TResponseSpec{};
-            m_spec.Status = 404;
-            m_spec.Body = "not found\n";
-            m_spec.Headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/plain")));
+            m_answer = TAnswerRule{};
+            m_answer.Status = 404;
+            m_answer.Body = "not found\n";
+            m_answer.Headers.append(
+                qMakePair(QByteArray("Content-Type"), QByteArray("text/plain")));
         }
-        m_closeAfter = clientWantsClose || m_spec.Close;
+        m_closeAfter = clientWantsClose || m_answer.Close;
         m_busy = true;
-        if (m_spec.Stall)
+        if (m_answer.Stall)
             return;  // the connection stays open and silent
-        if (m_spec.DelayMs > 0)
-            QTimer::singleShot(m_spec.DelayMs, this, &TConnection::StartResponse);
+        if (m_answer.DelayMs > 0)
+            QTimer::singleShot(m_answer.DelayMs, this, &TConnection::StartResponse);
         else
             StartResponse();
     }
@@ -358,54 +359,54 @@ private:
     {
         if (!m_busy)
             return;  // the client went away during the delay
-        if (!m_spec.BodyFile.isEmpty()) {
-            if (m_spec.ExpandFile) {
-                QFile file(m_spec.BodyFile);
+        if (!m_answer.BodyFile.isEmpty()) {
+            if (m_answer.ExpandFile) {
+                QFile file(m_answer.BodyFile);
                 QByteArray bytes;
                 if (file.open(QIODevice::ReadOnly))
                     bytes = Expand(file.readAll());
                 m_body = std::make_unique<TMemoryBody>(bytes);
             } else {
-                auto body = std::make_unique<TFileBody>(m_spec.BodyFile);
+                auto body = std::make_unique<TFileBody>(m_answer.BodyFile);
                 if (!body->IsOpen())
                     std::fprintf(stderr, "testhttpd: cannot read %s\n",
-                                 qPrintable(m_spec.BodyFile));
+                                 qPrintable(m_answer.BodyFile));
                 m_body = std::move(body);
             }
-        } else if (m_spec.GeneratedSize >= 0) {
-            m_body = std::make_unique<TGeneratedBody>(m_spec.GeneratedSize);
+        } else if (m_answer.GeneratedSize >= 0) {
+            m_body = std::make_unique<TGeneratedBody>(m_answer.GeneratedSize);
         } else {
-            m_body = std::make_unique<TMemoryBody>(Expand(m_spec.Body));
+            m_body = std::make_unique<TMemoryBody>(Expand(m_answer.Body));
         }
         const bool head = m_method == "HEAD";
         m_sendLimit = head ? 0 : m_body->Size();
-        if (m_spec.CutAfter >= 0)
-            m_sendLimit = std::min(m_sendLimit, m_spec.CutAfter);
-        if (m_spec.StallAfter >= 0)
-            m_sendLimit = std::min(m_sendLimit, m_spec.StallAfter);
+        if (m_answer.CutAfter >= 0)
+            m_sendLimit = std::min(m_sendLimit, m_answer.CutAfter);
+        if (m_answer.StallAfter >= 0)
+            m_sendLimit = std::min(m_sendLimit, m_answer.StallAfter);
         m_sent = 0;
         // Without a length and without chunks the end of the body is the end
         // of the connection.
-        if (m_spec.LengthMode == TResponseSpec::TLength::Absent && !m_spec.Chunked)
+        if (m_answer.LengthMode == TAnswerRule::TLength::Absent && !m_answer.Chunked)
             m_closeAfter = true;
 
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(m_spec.Status) + ' ' +
-                         (m_spec.Reason.isEmpty() ? ReasonPhrase(m_spec.Status) : m_spec.Reason) +
-                         "\r\n";
-        for (const auto& [name, value] : m_spec.Headers)
+        QByteArray out =
+            "HTTP/1.1 " + QByteArray::number(m_answer.Status) + ' ' +
+            (m_answer.Reason.isEmpty() ? ReasonPhrase(m_answer.Status) : m_answer.Reason) + "\r\n";
+        for (const auto& [name, value] : m_answer.Headers)
             out += name + ": " + Expand(value) + "\r\n";
-        if (m_spec.Chunked)
+        if (m_answer.Chunked)
             out += "Transfer-Encoding: chunked\r\n";
-        else if (m_spec.LengthMode == TResponseSpec::TLength::True)
+        else if (m_answer.LengthMode == TAnswerRule::TLength::True)
             out += "Content-Length: " + QByteArray::number(m_body->Size()) + "\r\n";
-        else if (m_spec.LengthMode == TResponseSpec::TLength::Value)
-            out += "Content-Length: " + QByteArray::number(m_spec.LengthValue) + "\r\n";
+        else if (m_answer.LengthMode == TAnswerRule::TLength::Value)
+            out += "Content-Length: " + QByteArray::number(m_answer.LengthValue) + "\r\n";
         if (m_closeAfter)
             out += "Connection: close\r\n";
         out += "\r\n";
         m_socket->write(out);
-        if (m_spec.DripBytes > 0)
-            m_dripTimer.start(m_spec.DripIntervalMs);
+        if (m_answer.DripBytes > 0)
+            m_dripTimer.start(m_answer.DripIntervalMs);
         Pump(true);
     }
 
@@ -415,19 +416,19 @@ private:
     {
         if (!m_busy || !m_body || m_socket->state() != QAbstractSocket::ConnectedState)
             return;
-        const bool drip = m_spec.DripBytes > 0;
+        const bool drip = m_answer.DripBytes > 0;
         if (drip && !tick)
             return;
         while (m_sent < m_sendLimit && m_socket->bytesToWrite() < MaxQueued) {
-            const qint64 want =
-                std::min(m_sendLimit - m_sent,
-                         drip ? m_spec.DripBytes : (m_spec.Chunked ? m_spec.ChunkSize : PieceSize));
+            const qint64 want = std::min(
+                m_sendLimit - m_sent,
+                drip ? m_answer.DripBytes : (m_answer.Chunked ? m_answer.ChunkSize : PieceSize));
             const QByteArray piece = m_body->Read(m_sent, want);
             if (piece.isEmpty()) {
                 m_socket->abort();  // the body's file failed: end like a broken server
                 return;
             }
-            if (m_spec.Chunked)
+            if (m_answer.Chunked)
                 m_socket->write(QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n");
             else
                 m_socket->write(piece);
@@ -437,19 +438,20 @@ private:
         }
         if (m_sent < m_sendLimit)
             return;
-        if (m_spec.StallAfter >= 0 && m_sent >= m_spec.StallAfter &&
-            m_spec.StallAfter < m_body->Size()) {
+        if (m_answer.StallAfter >= 0 && m_sent >= m_answer.StallAfter &&
+            m_answer.StallAfter < m_body->Size()) {
             m_dripTimer.stop();
             return;  // stall: the connection stays open and silent
         }
-        if (m_spec.CutAfter >= 0 && m_sent >= m_spec.CutAfter && m_spec.CutAfter < m_body->Size()) {
+        if (m_answer.CutAfter >= 0 && m_sent >= m_answer.CutAfter &&
+            m_answer.CutAfter < m_body->Size()) {
             m_dripTimer.stop();
             LogEnd(false);
             m_busy = false;
             m_socket->disconnectFromHost();  // what was written still goes out first
             return;
         }
-        if (m_spec.Chunked)
+        if (m_answer.Chunked)
             m_socket->write("0\r\n\r\n");
         FinishResponse();
     }
@@ -514,7 +516,7 @@ private:
     QList<TRoute>* m_routes;
     QByteArray m_input;
     QByteArray m_method;
-    TResponseSpec m_spec;
+    TAnswerRule m_answer;
     std::unique_ptr<TBodySource> m_body;
     qint64 m_sendLimit = 0;
     qint64 m_sent = 0;
