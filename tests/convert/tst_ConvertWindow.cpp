@@ -109,7 +109,7 @@ private slots:
     void jobLocksTheWindowUntilItEnds()
     {
         TFakeToolPlan plan;
-        plan.SleepSeconds = 0.3;
+        plan.SleepSeconds = 0.5;
         QVERIFY(m_tool->Install(plan));
         QVERIFY(Prepare(TPage::Audio, {"/in/a.wav"}, "MPEG Layer-3 (MP3)"));
         TMessageRecorder messages;
@@ -207,7 +207,7 @@ private slots:
     void cancelAtOnceThenOkAgain()
     {
         TFakeToolPlan plan;
-        plan.SleepSeconds = 0.2;
+        plan.SleepSeconds = 0.5;
         QVERIFY(m_tool->Install(plan));
         QVERIFY(Prepare(TPage::Video, {"/in/a.avi", "/in/b.avi"}, "XVID AVI Video (AVI)"));
         TMessageRecorder messages;
