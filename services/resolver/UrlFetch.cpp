@@ -10,6 +10,8 @@ namespace {
 
 const QByteArray UserAgent = "Mozilla/5.0 (X11; Linux x86_64) quorvex-resolver/1.35";
 
+constexpr qint64 ReadBufferBytes = 256 * 1024;
+
 bool IsRedirectStatus(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -63,6 +65,9 @@ void TUrlFetch::Request(const QUrl& url)
     request.setRawHeader("Accept", "text/html,application/xhtml+xml,video/*,audio/*,*/*;q=0.8");
     m_result.FinalUrl = url;
     m_reply = m_manager->get(request);
+    // Take the body off the connection only as fast as it is looked at, so
+    // that a page larger than the bound is never pulled in whole.
+    m_reply->setReadBufferSize(ReadBufferBytes);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &TUrlFetch::HeadersArrived);
     connect(m_reply, &QNetworkReply::readyRead, this, &TUrlFetch::BodyReadable);
     connect(m_reply, &QNetworkReply::finished, this, &TUrlFetch::ReplyFinished);
