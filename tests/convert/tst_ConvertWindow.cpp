@@ -3,6 +3,8 @@
 // the cancelled job has returned. First with the scripted stand-in tool, then
 // with the real one on generated media, checked with ffprobe.
 
+#include <map>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -12,6 +14,7 @@
 
 #include "FakeTool.h"
 #include "WindowDriver.h"
+#include "settings/SettingsTable.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -35,15 +38,23 @@ bool Generate(const QString& path, bool video)
     return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
 }
 
-// The codec names of the streams of FILE, one per stream, as ffprobe reads them.
+// The codec names of the audio and video streams of FILE, as ffprobe reads them.
 QStringList StreamCodecs(const QString& file)
 {
     QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0", file});
+    probe.start(
+        QStringLiteral("ffprobe"),
+        {"-v", "error", "-show_entries", "stream=codec_type,codec_name", "-of", "csv=p=0", file});
     if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
         return {};
-    return QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QStringList codecs;
+    for (const QString& line :
+         QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(',');
+        if (fields.size() >= 2 && (fields[1] == "audio" || fields[1] == "video"))
+            codecs << fields[0];
+    }
+    return codecs;
 }
 
 int Count(const std::string& text, const std::string& what)
@@ -61,6 +72,9 @@ class TestConvertWindow : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir m_media;
+    QStringList m_audioInputs;
+    QStringList m_videoInputs;
     std::unique_ptr<TFakeToolDir> m_tool;
     std::unique_ptr<TMainWindow> m_window;
     QString m_out;
@@ -92,6 +106,20 @@ private:
     std::string Log() const { return m_window->DebugTextContent(); }
 
 private slots:
+    void initTestCase()
+    {
+        // Short generated media, in a folder with a blank, with names that
+        // hold dots, quotes and a leading dash.
+        const QString in = m_media.filePath("in put");
+        QVERIFY(QDir().mkpath(in));
+        m_audioInputs = QStringList{in + "/first.take.wav", in + "/-second 'take'.mp3"};
+        m_videoInputs = QStringList{in + "/first.take.mkv", in + "/-second 'take'.avi"};
+        for (const QString& input : m_audioInputs)
+            QVERIFY2(Generate(input, false), qPrintable(input));
+        for (const QString& input : m_videoInputs)
+            QVERIFY2(Generate(input, true), qPrintable(input));
+    }
+
     void init()
     {
         m_tool = std::make_unique<TFakeToolDir>();
@@ -231,15 +259,39 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("extension");
         QTest::addColumn<QStringList>("codecs");
+        QTest::addColumn<int>("files");
 
-        QTest::newRow("audio to mp3") << true << "MPEG Layer-3 (MP3)"
-                                      << "mp3" << QStringList{"mp3"};
-        QTest::newRow("audio to ogg") << true << "Vorbis-Encoded Audio (OGG)"
-                                      << "ogg" << QStringList{"vorbis"};
-        QTest::newRow("video to avi") << false << "XVID AVI Video (AVI)"
-                                      << "avi" << QStringList{"mpeg4", "mp3"};
-        QTest::newRow("video to wmv") << false << "Windows Media Video (WMV)"
-                                      << "wmv" << QStringList{"wmv2", "wmav2"};
+        // Every format of both pages; the codecs the tool uses for each.
+        const std::map<int, QStringList> codecs{
+            {1, {"mp3"}},
+            {2, {"wmav2"}},
+            {3, {"vorbis"}},
+            {4, {"pcm_s16le"}},
+            {5, {"aac"}},
+            {6, {"ac3"}},
+            {32, {"mpeg4", "mp3"}},
+            {33, {"mpeg2video", "mp2"}},
+            {34, {"mpeg2video", "mp2"}},
+            {35, {"mpeg1video", "mp2"}},
+            {36, {"h264", "aac"}},
+            {37, {"h264", "aac"}},
+            {38, {"mpeg4", "aac"}},
+            {39, {"h264", "aac"}},
+            {40, {"h263", "aac"}},
+            {41, {"h263", "aac"}},
+            {42, {"wmv2", "wmav2"}},
+        };
+        for (int row = 1; row < SettingsRowCount; ++row) {
+            const QString control = QString::fromUtf8(SettingsCell(row, 0));
+            const bool audio = control == QLatin1String("AudioFormatsForOutput");
+            if (!audio &&
+                (control != QLatin1String("VideoFormatsForOutput") || row == FirstVideoFormatRow))
+                continue;
+            const QString item = QString::fromUtf8(SettingsCell(row, 1));
+            QTest::addRow("%s", qPrintable(item))
+                << audio << item << QString::fromUtf8(SettingsCell(row, 3)) << codecs.at(row)
+                << (row == 1 || row == 32 ? 2 : 1);
+        }
     }
     void realTool()
     {
@@ -247,16 +299,12 @@ private slots:
         QFETCH(QString, format);
         QFETCH(QString, extension);
         QFETCH(QStringList, codecs);
+        QFETCH(int, files);
         if (!QFile::exists(RealToolPath()))
             QSKIP("the conversion tool is not built");
         QVERIFY(QFile::copy(RealToolPath(), m_tool->File("ffmod.exe")));
-
-        const QString in = m_tool->File("in put");
-        QVERIFY(QDir().mkpath(in));
-        const QStringList inputs{in + "/first.take." + (audio ? "wav" : "mkv"),
-                                 in + "/-second 'take'." + (audio ? "mp3" : "avi")};
-        for (const QString& input : inputs)
-            QVERIFY2(Generate(input, !audio), qPrintable(input));
+        const QStringList inputs = (audio ? m_audioInputs : m_videoInputs).mid(0, files);
+        QCOMPARE(inputs.size(), files);
 
         const QByteArray name = format.toUtf8();
         QVERIFY(Prepare(audio ? TPage::Audio : TPage::Video, inputs, name.constData()));
@@ -271,7 +319,7 @@ private slots:
         if (audio) {
             // The probe filled the "Same As Input" choices.
             const QString log = QString::fromStdString(Log());
-            QCOMPARE(log.count(QRegularExpression(" -ar 44100 -a[bq] \\d+k -ac 2 ")), 2);
+            QCOMPARE(log.count(QRegularExpression(" -ar 44100 -a[bq] \\d+k -ac 2 ")), files);
         }
     }
 };
