@@ -2,6 +2,7 @@
 // quorvex-resolver process asked over HTTP about pages and media served by
 // testhttpd on 127.0.0.1.
 
+#include "ResolverProcess.h"
 #include "TestHttpServer.h"
 
 #include <QtTest>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -18,48 +18,6 @@
 namespace {
 
 constexpr int AskBoundMs = 15000;
-
-// The resolver under test, on a free port, with short time-outs so that the
-// stalling cases finish quickly.
-class TResolverProcess
-{
-public:
-    ~TResolverProcess() { Stop(); }
-
-    bool Start(const QStringList& arguments)
-    {
-        m_process.setProgram(QStringLiteral(QUORVEX_RESOLVER_PATH));
-        m_process.setArguments(arguments);
-        QObject::connect(&m_process, &QProcess::readyReadStandardError,
-                         [this] { m_log += m_process.readAllStandardError(); });
-        m_process.start();
-        if (!m_process.waitForStarted(10000))
-            return false;
-        QDeadlineTimer deadline(10000);
-        while (!m_process.canReadLine() && !deadline.hasExpired() &&
-               m_process.state() == QProcess::Running)
-            m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-        m_port = m_process.readLine().trimmed().toUShort();
-        return m_port != 0;
-    }
-
-    void Stop()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-
-    QByteArray Base() const { return "http://127.0.0.1:" + QByteArray::number(m_port); }
-    QByteArray Log() const { return m_log; }
-    bool Running() const { return m_process.state() == QProcess::Running; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-    QByteArray m_log;
-};
 
 }  // namespace
 
