@@ -10,5 +10,6 @@ struct TResolverLimits
     int AnswerTimeoutMs = 30000;     // the whole answer to one request
     qint64 MaxPageBytes = 5 * 1024 * 1024;
     int MaxRedirects = 10;
-    int MaxCandidates = 16;  // links checked per page
+    int MaxCandidates = 16;   // links checked per page
+    int MaxRunningJobs = 32;  // requests worked on at once; more get "error"
 };

@@ -79,6 +79,15 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
     const QByteArray link = LinkOfQuery(request.url().query(QUrl::FullyEncoded).toUtf8());
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
+    if (m_runningJobs >= m_limits.MaxRunningJobs) {
+        // Every job may start a page parser of its own: a flood of requests
+        // must not become a flood of processes.
+        responder.write(TResolveJob::ErrorAnswer(), TextType);
+        LogLine("link=" + Printable(link) + " answer=error 0 ms (more than " +
+                QByteArray::number(m_limits.MaxRunningJobs) + " requests at once)");
+        return;
+    }
+    ++m_runningJobs;
 
     // The responder outlives this call: the answer is written when the job is
     // done, as long as the asker is still connected.
@@ -86,6 +95,7 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
     QPointer<QTcpSocket> socket = pending->socket();
 
     auto* job = new TResolveJob(&m_network, m_limits, this);
+    connect(job, &QObject::destroyed, this, [this] { --m_runningJobs; });
     connect(job, &TResolveJob::Answered, this,
             [job, pending, socket, link, timer](const QByteArray& answer) {
                 if (socket)

@@ -33,6 +33,7 @@ private:
     void Resolve(const QHttpServerRequest& request, class QHttpServerResponder&& responder);
 
     TResolverLimits m_limits;
+    int m_runningJobs = 0;
     QHttpServer m_server;
     QNetworkAccessManager m_network;
 };

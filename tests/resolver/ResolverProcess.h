@@ -39,6 +39,7 @@ public:
         }
     }
 
+    quint16 Port() const { return m_port; }
     QByteArray Base() const { return "http://127.0.0.1:" + QByteArray::number(m_port); }
     QByteArray Log() const { return m_log; }
     bool Running() const { return m_process.state() == QProcess::Running; }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -34,6 +35,7 @@ private slots:
     void HugePageReadOnlyInPart();
     void SlowPagesDoNotHoldUpOthers();
     void AskerLeavingEarly();
+    void FloodOfRequestsIsBounded();
     void ServiceSurface();
 
 private:
@@ -382,6 +384,40 @@ void TResolverServiceTest::AskerLeavingEarly()
     QTRY_VERIFY_WITH_TIMEOUT(next->isFinished(), AskBoundMs);
     QCOMPARE(next->readAll(), Expand("{base}/media/video.mp4"));
     QVERIFY(m_resolver.Running());
+}
+
+void TResolverServiceTest::FloodOfRequestsIsBounded()
+{
+    // Raw connections, one more than the service works on at once, all on a
+    // stalling page: whichever comes last is turned away at once.
+    constexpr int Running = 32;
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    const QByteArray request = "GET /get-url/index/link/?link=" + Expand("{base}/stall") +
+                               " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    for (int i = 0; i <= Running; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, m_resolver.Port());
+        QVERIFY(socket->waitForConnected(5000));
+        socket->write(request);
+        sockets.push_back(std::move(socket));
+    }
+    const auto answered = [&sockets] {
+        return std::count_if(sockets.begin(), sockets.end(),
+                             [](const auto& s) { return s->bytesAvailable() > 0; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(answered() >= 1, AskBoundMs);
+    QCOMPARE(answered(), 1);
+    QVERIFY(m_resolver.Log().contains("requests at once"));
+    for (const auto& socket : sockets) {
+        if (socket->bytesAvailable() > 0)
+            QVERIFY(socket->readAll().endsWith("\r\n\r\nerror"));
+    }
+
+    // Once they are answered, new requests are worked on again.
+    QTRY_COMPARE_WITH_TIMEOUT(answered(), qsizetype(Running), AskBoundMs);
+    std::unique_ptr<QNetworkReply> next(Ask(Expand("{base}/p/video")));
+    QTRY_VERIFY_WITH_TIMEOUT(next->isFinished(), AskBoundMs);
+    QCOMPARE(next->readAll(), Expand("{base}/media/video.mp4"));
 }
 
 void TResolverServiceTest::ServiceSurface()
