@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <stdio.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -185,9 +187,17 @@ bool TOutputFile::Commit(std::string& error)
         rc = ::rename(m_tempPath.c_str(), m_path.c_str());
     } else {
         // Without -y a file that appeared meanwhile is left alone.
-        rc = ::link(m_tempPath.c_str(), m_path.c_str());
-        if (rc == 0)
-            ::unlink(m_tempPath.c_str());
+        rc = ::renameat2(AT_FDCWD, m_tempPath.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE);
+        if (rc != 0 && errno == EINVAL) {
+            struct stat st
+            {
+            };
+            if (::stat(m_path.c_str(), &st) == 0) {
+                errno = EEXIST;
+            } else {
+                rc = ::rename(m_tempPath.c_str(), m_path.c_str());
+            }
+        }
     }
     if (rc != 0) {
         error = "Cannot write '" + m_path + "': " + std::strerror(errno);

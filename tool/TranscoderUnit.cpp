@@ -17,6 +17,7 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "ConsoleUnit.h"
@@ -166,6 +167,8 @@ bool ChooseEncoder(const std::string& asked, AVMediaType type, TEncoderChoice& c
     return true;
 }
 
+void HoldLog(bool hold);
+
 // ---------------------------------------------------------------------------
 
 struct TLink
@@ -184,6 +187,7 @@ struct TLink
     std::int64_t StartOffset = 0;  // subtracted from input timestamps
     std::int64_t NextAudioPts = AV_NOPTS_VALUE;
     std::int64_t LastVideoPts = AV_NOPTS_VALUE;
+    std::int64_t NextEncodePts = AV_NOPTS_VALUE;  // in the encoder's time base
     AVRational FrameRate{25, 1};
     double EncodedBytes = 0;
     double EndSeconds = 0;
@@ -576,8 +580,6 @@ bool TTranscoder::AddAudio(AVStream* in)
 
     if (!BuildGraph(*link, nullptr))
         return false;
-    if (!(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && link->Enc->frame_size > 0)
-        av_buffersink_set_frame_size(link->Sink, static_cast<unsigned>(link->Enc->frame_size));
 
     return AddOutputStream(std::move(link));
 }
@@ -707,6 +709,7 @@ bool TTranscoder::AddVideo(AVStream* in)
 // or of the decoder when frame is null.
 bool TTranscoder::BuildGraph(TLink& link, const AVFrame* frame)
 {
+    const bool rebuilding = link.Graph != nullptr;
     avfilter_graph_free(&link.Graph);
     link.Graph = avfilter_graph_alloc();
     if (!link.Graph)
@@ -781,8 +784,12 @@ bool TTranscoder::BuildGraph(TLink& link, const AVFrame* frame)
         }
         if (rc >= 0)
             rc = av_opt_set(link.Sink, "ch_layouts", outLayout, AV_OPT_SEARCH_CHILDREN);
+        // Gaps left by damaged frames are filled with silence so that sound stays
+        // in step with the picture (and with the input's length).
         std::snprintf(args, sizeof args,
+                      "aresample=%d:async=1%s,"
                       "aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
+                      enc->sample_rate, rebuilding ? "" : ":first_pts=0",
                       av_get_sample_fmt_name(enc->sample_fmt), enc->sample_rate, outLayout);
         spec = args;
     }
@@ -1004,6 +1011,13 @@ bool TTranscoder::Filter(TLink& link, AVFrame* frame)
             return Fail("Error while converting stream #0." + std::to_string(link.In->index) +
                         ": " + ErrorText(rc));
         m_filtered->pict_type = AV_PICTURE_TYPE_NONE;
+        // A graph rebuilt mid-stream must not step back in time.
+        if (m_filtered->pts != AV_NOPTS_VALUE && link.NextEncodePts != AV_NOPTS_VALUE &&
+            m_filtered->pts < link.NextEncodePts)
+            m_filtered->pts = link.NextEncodePts;
+        if (m_filtered->pts != AV_NOPTS_VALUE)
+            link.NextEncodePts =
+                m_filtered->pts + (link.Type == AVMEDIA_TYPE_AUDIO ? m_filtered->nb_samples : 1);
         if (link.Type == AVMEDIA_TYPE_VIDEO) {
             // Constant quality is asked for per picture.
             if (link.Enc->flags & AV_CODEC_FLAG_QSCALE)
@@ -1148,9 +1162,13 @@ int TTranscoder::Run()
     m_packet = av_packet_alloc();
     if (!m_frame || !m_filtered || !m_packet)
         return Fail("Out of memory"), 1;
-    if (!OpenInput())
+    HoldLog(true);
+    const bool opened = OpenInput();
+    if (opened)
+        PrintInputBlock();
+    HoldLog(false);
+    if (!opened)
         return 1;
-    PrintInputBlock();
     for (const std::string& warning : m_options.Warnings)
         WriteLine(warning);
     if (!m_options.HasOutput) {
@@ -1159,11 +1177,19 @@ int TTranscoder::Run()
     }
     if (!SetUpOutput() || !Convert())
         return 1;
+    // No codec threads are left running when the file gets its real name.
+    m_links.clear();
     std::string error;
     if (!m_file.Commit(error))
         return Fail(error), 1;
     return 0;
 }
+
+// Library messages. While the input is opened they are held back, so that
+// the input block with its duration line is the first thing a reader sees.
+std::mutex g_logMutex;
+bool g_holdLog = false;
+std::string g_heldLog;
 
 void LogToConsole(void* context, int level, const char* format, va_list args)
 {
@@ -1175,8 +1201,26 @@ void LogToConsole(void* context, int level, const char* format, va_list args)
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-    if (!text.empty())
+    if (text.empty())
+        return;
+    std::lock_guard lock(g_logMutex);
+    if (!g_holdLog)
         WriteLine(text);
+    else if (g_heldLog.size() < 16384)
+        g_heldLog += text + "\r\n";
+}
+
+void HoldLog(bool hold)
+{
+    std::string held;
+    {
+        std::lock_guard lock(g_logMutex);
+        g_holdLog = hold;
+        if (!hold)
+            held.swap(g_heldLog);
+    }
+    if (!held.empty())
+        WriteBlock(held);
 }
 
 }  // namespace

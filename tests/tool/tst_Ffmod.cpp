@@ -148,6 +148,7 @@ private slots:
     void probe();
     void outputReadsWithRunnerPatterns();
     void unfilledPlaceholdersKeepInput();
+    void damagedInputStillConverts();
     void badInputs_data();
     void badInputs();
     void fullDisk();
@@ -187,8 +188,9 @@ void TFfmodTest::initTestCase()
                        "-shortest", In("short.avi")}));
     QVERIFY(MakeMedia(
         {"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=1", "-c:v", "mpeg4", In("mute.avi")}));
-    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=640x480:r=25:d=40", "-f", "lavfi", "-i",
-                       "sine=d=40", "-c:v", "mpeg4", "-q:v", "5", "-c:a", "libmp3lame", "-shortest",
+    // Small to make, slow to convert when blown up to HD: time to stop it midway.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=12", "-f", "lavfi", "-i",
+                       "sine=d=12", "-c:v", "mpeg4", "-c:a", "libmp3lame", "-shortest",
                        In("long.avi")}));
 }
 
@@ -609,6 +611,32 @@ void TFfmodTest::unfilledPlaceholdersKeepInput()
     QCOMPARE(audio.value("channels").toInt(), 2);
 }
 
+void TFfmodTest::damagedInputStillConverts()
+{
+    // Scribbled-over frames: the decoder complains and drops them (as players
+    // do), the rest converts, and the complaints never push the duration line
+    // out of the first read.
+    QFile source(In("talk.show.mp3"));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QByteArray bytes = source.readAll();
+    for (int i = 600; i < 9000 && i < bytes.size(); i += 7)
+        bytes[i] = char((i * 131) & 0xff);
+    const QString damaged = In("damaged.mp3");
+    QFile target(damaged);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    target.write(bytes);
+    target.close();
+
+    const QString out = FreshOutDir("damaged") + "/damaged_mp3.wav";
+    const TRun run = Run(kTool, ConvertArgs(damaged, "-vn", out));
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output));
+    QVERIFY2(run.Output.startsWith("Input #0, mp3, from '" + damaged + "':\r\n  Duration: "),
+             qPrintable(run.Output.left(300)));
+    const QString errors = DecodeErrors(out);
+    QVERIFY2(errors.isEmpty(), qPrintable(errors));
+    QVERIFY(DurationOf(Probe(out)) > 1.0);
+}
+
 void TFfmodTest::badInputs_data()
 {
     QTest::addColumn<QString>("input");
@@ -727,7 +755,7 @@ void TFfmodTest::signalStopsAtOnce()
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(kTool, ConvertArgs(In("long.avi"),
-                                     "-sameq -sameq -sameq -sameq -r 29.97 -vcodec libx264 "
+                                     "-sameq -sameq -s 1280x720 -sameq -r 29.97 -vcodec libx264 "
                                      "-acodec libfaac",
                                      out));
     QVERIFY(process.waitForStarted());
@@ -753,10 +781,11 @@ void TFfmodTest::parentDeathStopsTool()
     // A shell starts the tool and waits; the shell is then killed outright.
     QProcess shell;
     shell.setStandardInputFile(QProcess::nullDevice());
-    shell.start("sh", {"-c",
-                       "\"$0\" -i \"$1\" -vcodec libx264 -y \"$2\" 2>/dev/null & echo $!; "
-                       "wait",
-                       kTool, In("long.avi"), outDir + "/long_avi.mp4"});
+    shell.start("sh",
+                {"-c",
+                 "\"$0\" -i \"$1\" -s 1280x720 -vcodec libx264 -y \"$2\" 2>/dev/null & echo $!; "
+                 "wait",
+                 kTool, In("long.avi"), outDir + "/long_avi.mp4"});
     QVERIFY(shell.waitForStarted());
     QByteArray pidText;
     QTRY_VERIFY_WITH_TIMEOUT((pidText += shell.readAllStandardOutput()).contains('\n'), 5000);
