@@ -1,5 +1,6 @@
 #include "OutputFileUnit.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -83,6 +85,28 @@ std::string Shortened(const std::string& text, std::size_t max)
     return text.substr(0, end);
 }
 
+void RemoveStaleParts(const std::string& folder, const std::string& prefix)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::size_t dash = name.find('-', prefix.size());
+        if (dash == std::string::npos || dash == prefix.size())
+            continue;
+        const std::string digits = name.substr(prefix.size(), dash - prefix.size());
+        if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9)
+            continue;
+        const pid_t owner = static_cast<pid_t>(std::stol(digits));
+        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    }
+    ::closedir(dir);
+}
+
 }  // namespace
 
 void InstallTerminationHandlers()
@@ -137,7 +161,11 @@ bool TOutputFile::Create(const std::string& path, bool overwrite, std::string& e
         }
     }
 
-    std::string pattern = folder + "/." + Shortened(NameOf(path), 120) + ".part-XXXXXX";
+    // The temporary name carries our process id, so that a later run can tell
+    // the leftover of a killed run (SIGKILL cannot be caught) from a live one.
+    const std::string prefix = "." + Shortened(NameOf(path), 120) + ".part-";
+    RemoveStaleParts(folder, prefix);
+    std::string pattern = folder + "/" + prefix + std::to_string(::getpid()) + "-XXXXXX";
     if (pattern.size() > PATH_MAX) {
         error = "Cannot write '" + path + "': the path is too long";
         return false;

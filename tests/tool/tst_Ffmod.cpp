@@ -158,6 +158,7 @@ private slots:
     void awkwardPaths_data();
     void awkwardPaths();
     void outputOverInput();
+    void leftoversOfKilledRunsRemoved();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -850,6 +851,27 @@ void TFfmodTest::outputOverInput()
     QVERIFY2(run.ExitCode == 0, qPrintable(run.Output));
     CheckOutput(path, 1.0);
     QCOMPARE(StreamOf(Probe(path), "audio").value("channels").toInt(), 2);
+}
+
+void TFfmodTest::leftoversOfKilledRunsRemoved()
+{
+    // A run killed outright leaves its hidden part file; the next conversion to
+    // the same name clears it, but not the part file of a run still going.
+    const QString dir = FreshOutDir("leftovers");
+    const QString dead = dir + "/.talk_show_mp3.wav.part-" + QString::number(99999999) + "-a1b2c3";
+    const QString alive = dir + "/.talk_show_mp3.wav.part-" +
+                          QString::number(QCoreApplication::applicationPid()) + "-d4e5f6";
+    const QString other = dir + "/.other.wav.part-" + QString::number(99999999) + "-a1b2c3";
+    for (const QString& path : {dead, alive, other}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const TRun run =
+        Run(kTool, ConvertArgs(In("talk.show.mp3"), "-vn", dir + "/talk_show_mp3.wav"));
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output));
+    QVERIFY(!QFile::exists(dead));
+    QVERIFY(QFile::exists(alive));
+    QVERIFY(QFile::exists(other));
 }
 
 QTEST_GUILESS_MAIN(TFfmodTest)
