@@ -2,9 +2,8 @@
 
 #include "MediaTypes.h"
 
-TResolveJob::TResolveJob(QNetworkAccessManager* manager, const TResolverLimits& limits,
-                         QObject* parent)
-    : QObject(parent), m_limits(limits), m_fetch(manager, limits)
+TResolveJob::TResolveJob(const TResolverLimits& limits, QObject* parent)
+    : QObject(parent), m_limits(limits), m_fetch(&m_network, limits)
 {
     m_deadline.setSingleShot(true);
     connect(&m_parse, &TPageParse::Finished, this, &TResolveJob::PageRead);

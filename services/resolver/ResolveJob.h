@@ -8,19 +8,17 @@
 #include "UrlFetch.h"
 
 #include <QByteArray>
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
-
-class QNetworkAccessManager;
 
 class TResolveJob : public QObject
 {
     Q_OBJECT
 
 public:
-    TResolveJob(QNetworkAccessManager* manager, const TResolverLimits& limits,
-                QObject* parent = nullptr);
+    explicit TResolveJob(const TResolverLimits& limits, QObject* parent = nullptr);
 
     // The link exactly as it was asked for, bytes of a URL.
     void Start(const QByteArray& link);
@@ -44,6 +42,9 @@ private:
     void Answer(const QByteArray& answer, const QString& note);
 
     TResolverLimits m_limits;
+    // A connection pool of its own: the few connections allowed per host
+    // must not be held up by another request's stalling page on that host.
+    QNetworkAccessManager m_network;
     TUrlFetch m_fetch;
     TPageParse m_parse;
     bool m_pageTruncated = false;

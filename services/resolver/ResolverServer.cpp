@@ -47,7 +47,6 @@ TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
 {
     // A user behind a proxy reaches the web the way the rest of the desktop does.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
-    m_network.setAutoDeleteReplies(false);
 
     m_server.route("/get-url/index/link/", QHttpServerRequest::Method::Get,
                    [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
@@ -94,7 +93,7 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
     auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
     QPointer<QTcpSocket> socket = pending->socket();
 
-    auto* job = new TResolveJob(&m_network, m_limits, this);
+    auto* job = new TResolveJob(m_limits, this);
     connect(job, &QObject::destroyed, this, [this] { --m_runningJobs; });
     connect(job, &TResolveJob::Answered, this,
             [job, pending, socket, link, timer](const QByteArray& answer) {

@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QHttpServer>
-#include <QNetworkAccessManager>
 #include <QObject>
 
 class QHttpServerRequest;
@@ -35,7 +34,6 @@ private:
     TResolverLimits m_limits;
     int m_runningJobs = 0;
     QHttpServer m_server;
-    QNetworkAccessManager m_network;
 };
 
 // "ADDRESS:PORT" ("127.0.0.1:8790", "[::1]:0", "0.0.0.0:80"); false when the
