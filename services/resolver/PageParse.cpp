@@ -5,7 +5,10 @@
 
 #include <QCoreApplication>
 
+#include <sys/prctl.h>
 #include <sys/resource.h>
+
+#include <csignal>
 
 #include <cstdio>
 
@@ -22,6 +25,8 @@ TPageParse::TPageParse(QObject* parent) : QObject(parent)
     m_child.setProcessChannelMode(QProcess::SeparateChannels);
     m_child.setStandardErrorFile(QProcess::nullDevice());
     m_child.setChildProcessModifier([] {
+        // Should the service itself be killed, its parser goes with it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         const rlimit memory{ChildMemoryBytes, ChildMemoryBytes};
         setrlimit(RLIMIT_AS, &memory);
         const rlimit cpu{ChildCpuSeconds, ChildCpuSeconds};

@@ -39,11 +39,17 @@ private slots:
     void ServiceSurface();
 
 private:
-    QNetworkReply* Ask(const QByteArray& link);
+    QNetworkReply* Ask(const QByteArray& link) { return Ask(m_resolver, link); }
+    QNetworkReply* Ask(const TResolverProcess& resolver, const QByteArray& link);
     QByteArray Expand(QByteArray text) const;
     QList<TTestHttpAnswer> AnswersTo(const QByteArray& path) const;
     qsizetype RequestCount(const QByteArray& path) const;
-    std::unique_ptr<QTcpSocket> RawAsk(const QByteArray& link) const;
+    std::unique_ptr<QTcpSocket> RawAsk(const QByteArray& link) const
+    {
+        return RawAsk(m_resolver, link);
+    }
+    static std::unique_ptr<QTcpSocket> RawAsk(const TResolverProcess& resolver,
+                                              const QByteArray& link);
 
     QTemporaryDir m_dir;
     TTestHttpServer m_web;
@@ -195,10 +201,10 @@ QByteArray TResolverServiceTest::Expand(QByteArray text) const
     return text.replace("{base}", m_web.BaseUrl().toUtf8());
 }
 
-QNetworkReply* TResolverServiceTest::Ask(const QByteArray& link)
+QNetworkReply* TResolverServiceTest::Ask(const TResolverProcess& resolver, const QByteArray& link)
 {
     // Sent the way the download page sends it: the link appended unescaped.
-    const QByteArray target = m_resolver.Base() + "/get-url/index/link/?link=" + link;
+    const QByteArray target = resolver.Base() + "/get-url/index/link/?link=" + link;
     return m_network.get(QNetworkRequest(QUrl::fromEncoded(target, QUrl::TolerantMode)));
 }
 
@@ -224,11 +230,12 @@ qsizetype TResolverServiceTest::RequestCount(const QByteArray& path) const
                          [&](const TTestHttpRequest& request) { return request.Path == path; });
 }
 
-std::unique_ptr<QTcpSocket> TResolverServiceTest::RawAsk(const QByteArray& link) const
+std::unique_ptr<QTcpSocket> TResolverServiceTest::RawAsk(const TResolverProcess& resolver,
+                                                         const QByteArray& link)
 {
     // A connection of its own, beside the few a QNetworkAccessManager keeps.
     auto socket = std::make_unique<QTcpSocket>();
-    socket->connectToHost(QHostAddress::LocalHost, m_resolver.Port());
+    socket->connectToHost(QHostAddress::LocalHost, resolver.Port());
     socket->write("GET /get-url/index/link/?link=" + link + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     return socket;
 }
@@ -359,6 +366,12 @@ void TResolverServiceTest::HugePageReadOnlyInPart()
 
 void TResolverServiceTest::SlowPagesDoNotHoldUpOthers()
 {
+    // A service whose time-outs outlast the test, so that nothing slow ends
+    // by itself meanwhile: the quick answers cannot just be lucky timing.
+    TResolverProcess patient;
+    QVERIFY(patient.Start(
+        {"--listen", "127.0.0.1:0", "--fetch-timeout", "120", "--answer-timeout", "120"}));
+
     // More stalling requests to one host than a client keeps connections to
     // it, a page the parser would need minutes for and one that never ends.
     constexpr int Stalled = 8;
@@ -367,29 +380,28 @@ void TResolverServiceTest::SlowPagesDoNotHoldUpOthers()
     const qsizetype dripBefore = RequestCount("/drip");
     std::vector<std::unique_ptr<QTcpSocket>> slow;
     for (int i = 0; i < Stalled; ++i)
-        slow.push_back(RawAsk(Expand("{base}/stall")));
-    slow.push_back(RawAsk(Expand("{base}/deep")));
-    slow.push_back(RawAsk(Expand("{base}/drip")));
-    // The quick ones are asked only once all the slow ones are under way.
+        slow.push_back(RawAsk(patient, Expand("{base}/stall")));
+    slow.push_back(RawAsk(patient, Expand("{base}/deep")));
+    slow.push_back(RawAsk(patient, Expand("{base}/drip")));
+    // Every slow one is under way at the page's server at the same time.
     QTRY_VERIFY_WITH_TIMEOUT(RequestCount("/stall") == stalledBefore + Stalled &&
                                  RequestCount("/deep") == deepBefore + 1 &&
                                  RequestCount("/drip") == dripBefore + 1,
                              AskBoundMs);
 
-    std::unique_ptr<QNetworkReply> quick(Ask(Expand("{base}/p/video")));
-    std::unique_ptr<QNetworkReply> direct(Ask(Expand("{base}/media/quick.mp4")));
+    std::unique_ptr<QNetworkReply> quick(Ask(patient, Expand("{base}/p/video")));
+    std::unique_ptr<QNetworkReply> direct(Ask(patient, Expand("{base}/media/quick.mp4")));
     QTRY_VERIFY_WITH_TIMEOUT(quick->isFinished() && direct->isFinished(), AskBoundMs);
     QCOMPARE(quick->readAll(), Expand("{base}/media/video.mp4"));
     QCOMPARE(direct->readAll(), Expand("{base}/media/quick.mp4"));
     for (const auto& socket : slow)
         QCOMPARE(socket->bytesAvailable(), 0);
 
-    // Each slow one still gets its answer within the answer time-out.
-    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(slow.begin(), slow.end(),
-                                         [](const auto& s) { return s->bytesAvailable() > 0; }),
-                             AskBoundMs);
+    // Leaving stops their work (the parser child included).
     for (const auto& socket : slow)
-        QVERIFY(socket->readAll().endsWith("\r\n\r\nerror"));
+        socket->abort();
+    QTRY_COMPARE_WITH_TIMEOUT(patient.Log().count("asker gone"), qsizetype(slow.size()),
+                              AskBoundMs);
 }
 
 void TResolverServiceTest::AskerLeavingEarly()
