@@ -79,7 +79,8 @@ std::string OutputFilePath(const std::string& folder, const std::string& name,
                            std::string_view extension, const std::set<std::string>& taken,
                            const std::function<bool(const std::string&)>& exists)
 {
-    const std::string suffix = "." + AsciiLowerCase(extension);
+    std::string suffix(1, '.');
+    suffix += AsciiLowerCase(extension);
     std::string path = folder + name + suffix;
     // The name the user asked for is replaced when it is there already; a
     // numbered copy never replaces anything.
