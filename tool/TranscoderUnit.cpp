@@ -420,8 +420,8 @@ bool TTranscoder::AddAudio(AVStream* in)
     }
     if (m_container && std::strcmp(m_container->Muxer, "dvd") == 0)
         rates = {48000};  // what a DVD player plays
-    if (m_container && std::strcmp(m_container->Muxer, "flv") == 0)
-        rates = {44100, 22050, 11025};
+    if (m_container && std::strcmp(m_container->Muxer, "flv") == 0 && codec->id == AV_CODEC_ID_MP3)
+        rates = {44100, 22050, 11025};  // the only MP3 rates Flash video has
     if (!rates.empty()) {
         const int nearest = static_cast<int>(NearestValue(rate, rates));
         if (nearest != rate)
@@ -527,9 +527,10 @@ bool TTranscoder::AddAudio(AVStream* in)
             bounded = lowest;
         if (highest && bounded > highest)
             bounded = highest;
-        if (bounded != bitRate && !fromInput)
-            WriteLine("Audio bit rate " + Kbit(bitRate) + " kb/s is not supported by " + encName +
-                      " at " + std::to_string(rate) + " Hz: using " + Kbit(bounded) + " kb/s");
+        if (bounded != bitRate)
+            WriteLine(std::string(fromInput ? "The input's audio bit rate " : "Audio bit rate ") +
+                      Kbit(bitRate) + " kb/s is not supported by " + encName + " at " +
+                      std::to_string(rate) + " Hz: using " + Kbit(bounded) + " kb/s");
         bitRate = bounded;
     }
 
