@@ -688,6 +688,10 @@ void TFfmodTest::badInputs_data()
     QTest::newRow("unknown extension") << mp3 << "-vn"
                                        << "@/keep.xyz"
                                        << "keep.xyz";
+    // Without -y an existing file is never replaced (and nothing asks on stdin).
+    QTest::newRow("exists, no -y") << mp3 << "-vn"
+                                   << "@/keep.mp3"
+                                   << "already exists";
 }
 
 void TFfmodTest::badInputs()
@@ -712,7 +716,10 @@ void TFfmodTest::badInputs()
 
     input.replace('#', m_dir.path());
     output.replace('@', outDir).replace('#', m_dir.path());
-    const TRun run = Run(kTool, ConvertArgs(input, settings, output));
+    QStringList args = ConvertArgs(input, settings, output);
+    if (QByteArray(QTest::currentDataTag()).contains("no -y"))
+        args.removeAll("-y");
+    const TRun run = Run(kTool, args);
     QCOMPARE(run.ExitCode, 1);
     QVERIFY2(run.Output.contains(reason), qPrintable(run.Output));
     QCOMPARE(QDir(outDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
