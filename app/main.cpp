@@ -39,7 +39,10 @@ int main(int argc, char** argv)
     // The tool is written before the GUI exists.
     const std::string failure = ExtractEmbeddedTool();
 
-    TApplication app(argc, argv);
+    // Qt would read options such as -platform, -style or -reverse from the
+    // command line; the program takes none, so it hands on only its name.
+    int qtArgc = argc > 0 ? 1 : 0;
+    TApplication app(qtArgc, argv);
     QApplication::setDesktopFileName(QStringLiteral("quorvex"));
     if (!failure.empty()) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"),

@@ -155,8 +155,11 @@ void TestStartup::programStartsIgnoresArgumentsAndLeavesTool()
     QProcess process;
     process.setProcessEnvironment(ProgramEnvironment(runtime, shots.path()));
     // The program saves its pictures and ends by itself.
-    process.start(program,
-                  {QStringLiteral("--help"), QStringLiteral("-x"), QStringLiteral("file.mp3")});
+    // Toolkit options too: a platform that does not exist would stop the
+    // start, a mirrored layout would change the window.
+    process.start(program, {QStringLiteral("--help"), QStringLiteral("-x"),
+                            QStringLiteral("file.mp3"), QStringLiteral("-platform"),
+                            QStringLiteral("no-such-platform"), QStringLiteral("-reverse")});
     QVERIFY(process.waitForStarted(10000));
     QVERIFY2(process.waitForFinished(60000), process.readAllStandardError().constData());
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
