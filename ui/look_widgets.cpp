@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QFontMetrics>
 #include <QHash>
 #include <QImage>
 #include <QLinearGradient>
@@ -28,6 +29,20 @@ constexpr int PageWidth = 586;
 constexpr int PageHeight = 688;
 
 }  // namespace
+
+QFont FontFittingWidth(const QFont& font, const QString& text, int width)
+{
+    QFont fitted = font;
+    const int designed = font.pixelSize();
+    if (designed <= 0)
+        return fitted;
+    for (int pixels = designed; pixels >= (designed * 3 + 3) / 4; --pixels) {
+        fitted.setPixelSize(pixels);
+        if (QFontMetrics(fitted).horizontalAdvance(text) <= width)
+            break;
+    }
+    return fitted;
+}
 
 // ---------------------------------------------------------------- TBackground
 
@@ -138,7 +153,8 @@ void TPageTabBar::paintEvent(QPaintEvent*)
         painter.drawPath(path);
         QFont f = font();
         f.setBold(selected);
-        painter.setFont(f);
+        // The bold caption of the selected tab must not run over its ends.
+        painter.setFont(FontFittingWidth(f, tabText(i), TabShape(i).width() - Scaled(m_Scale, 8)));
         painter.setPen(selected || hot ? Look::Theme : Qt::black);
         if (!isEnabled())
             painter.setPen(Look::Grey);
@@ -362,8 +378,8 @@ void TImageButton::paintEvent(QPaintEvent*)
     if (!picture.isNull())
         painter.drawPixmap(rect(), picture);
     if (!text().isEmpty()) {
-        QFont f = font();
-        painter.setFont(f);
+        // The caption stays inside the picture's rounded ends.
+        painter.setFont(FontFittingWidth(font(), text(), width() - height() / 2));
         painter.setPen(isEnabled() ? m_Caption : m_Caption.darker(140));
         QRect area = rect();
         if (isDown())

@@ -27,6 +27,10 @@ inline const QColor Silver(0xC0, 0xC0, 0xC0);
 inline const QColor Yellow(0xFF, 0xFF, 0x00);
 }  // namespace Look
 
+// FONT, or the same font a few pixels smaller, so that TEXT fits into WIDTH
+// pixels; never smaller than three quarters of the font's own size.
+QFont FontFittingWidth(const QFont& font, const QString& text, int width);
+
 // A gradient in horizontal bands from top to bottom colour, with an optional
 // picture drawn unscaled in the centre.
 class TBackground : public QWidget

@@ -291,11 +291,32 @@ void TMainWindow::FormCreate()
     for (QLabel* label : m_Ui->centralwidget->findChildren<QLabel*>()) {
         const QString look = label->property("look").toString();
         if (look == QLatin1String("stepTitle") || look == QLatin1String("settingLabel"))
-            label->adjustSize();
+            FitLabelBeforeNeighbour(label);
     }
     FitFileCountLabel(m_Ui->AudioPanelTextAmountFiles);
     FitFileCountLabel(m_Ui->VideoPanelTextAmountFiles);
     m_RzTrayIcon1->show();
+}
+
+void TMainWindow::FitLabelBeforeNeighbour(QLabel* label)
+{
+    // Sized to its text, but a list that stands to its right on the same
+    // line must not cover the text's end: the font gives a little instead.
+    label->adjustSize();
+    int room = -1;
+    for (QWidget* sibling :
+         label->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect g = sibling->geometry();
+        if (sibling == label || g.left() <= label->x() || g.top() >= label->geometry().bottom() ||
+            g.bottom() <= label->y())
+            continue;
+        const int space = g.left() - label->x() - int(std::lround(4 * m_Scale));
+        room = room < 0 ? space : std::min(room, space);
+    }
+    if (room > 0 && label->width() > room) {
+        label->setFont(FontFittingWidth(label->font(), label->text(), room));
+        label->adjustSize();
+    }
 }
 
 void TMainWindow::FitFileCountLabel(QLabel* label)

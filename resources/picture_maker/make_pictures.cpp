@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -368,7 +369,14 @@ QImage SidePicture(const QImage& layer, const QString& title)
         p.fillPath(slot, QColor(0, 0, 0, 45));
     }
     p.drawImage(QPoint(0, 0), layer, SideArea);
+    // The mode's name on a light plate, so the illustration never hides it.
     p.setFont(Font(11, true));
+    const qreal plateWidth = QFontMetricsF(p.font()).horizontalAdvance(title) + 16;
+    QPainterPath plate;
+    plate.addRoundedRect(QRectF((146 - plateWidth) / 2, 229, plateWidth, 16), 8, 8);
+    p.fillPath(plate, QColor(255, 255, 255, 225));
+    p.setPen(QPen(Mix(Theme, Qt::white, 0.5), 1));
+    p.drawPath(plate);
     p.setPen(Theme);
     p.drawText(QRectF(0, 228, 146, 18), Qt::AlignCenter, title);
     return image;

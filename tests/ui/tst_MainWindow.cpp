@@ -51,6 +51,9 @@ private slots:
     void designScale_data();
     void designScale();
     void sizesAt96Dpi();
+    void fontFittingWidth_data();
+    void fontFittingWidth();
+    void textsFitTheirPlaces();
     void initialState();
     void okDisabledAtStartOnEveryPage_data();
     void okDisabledAtStartOnEveryPage();
@@ -167,6 +170,62 @@ void TestMainWindow::sizesAt96Dpi()
     const QRect last = tabs->tabRect(2).translated(tabs->mapTo(f.Window.get(), QPoint()));
     QVERIFY(first.top() >= f.Find("LogoImg")->geometry().bottom());
     QVERIFY(last.bottom() < f.Find("Panel1")->geometry().top());
+}
+
+void TestMainWindow::fontFittingWidth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("room");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("fits as designed") << "Audio" << 400 << true;
+    QTest::newRow("a little too wide") << "Convert Audio" << -2 << true;
+    QTest::newRow("never below three quarters") << "Convert Audio" << 10 << false;
+}
+
+void TestMainWindow::fontFittingWidth()
+{
+    QFETCH(QString, text);
+    QFETCH(int, room);
+    QFETCH(bool, fits);
+    InitApplicationLook();
+    QFont font = DesignFont(QStringLiteral("Tahoma"), 20);
+    font.setBold(true);
+    const int natural = QFontMetrics(font).horizontalAdvance(text);
+    if (room < 0)
+        room = natural * 9 / 10;  // a tenth too narrow
+    const QFont fitted = FontFittingWidth(font, text, room);
+    QCOMPARE(fitted.family(), font.family());
+    QCOMPARE(fitted.bold(), true);
+    QVERIFY(fitted.pixelSize() >= 15);
+    QCOMPARE(QFontMetrics(fitted).horizontalAdvance(text) <= room, fits);
+    if (natural <= room)
+        QCOMPARE(fitted.pixelSize(), 20);
+    else if (fits)
+        QVERIFY(fitted.pixelSize() < 20);
+    else
+        QCOMPARE(fitted.pixelSize(), 15);
+}
+
+void TestMainWindow::textsFitTheirPlaces()
+{
+    // No caption is cut off or covered by the control beside it.
+    TWindowFixture f;
+    for (QLabel* label : f.Window->findChildren<QLabel*>()) {
+        const QString look = label->property("look").toString();
+        if (look != QLatin1String("stepTitle") && look != QLatin1String("settingLabel") &&
+            look != QLatin1String("fileCount"))
+            continue;
+        const QString name = label->objectName();
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                 qPrintable(name));
+        QVERIFY2(label->geometry().right() < label->parentWidget()->width(), qPrintable(name));
+        for (QWidget* control :
+             label->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (control != label && !qobject_cast<QLabel*>(control))
+                QVERIFY2(!control->geometry().intersects(label->geometry()),
+                         qPrintable(name + QLatin1String(" under ") + control->objectName()));
+        }
+    }
 }
 
 void TestMainWindow::initialState()
