@@ -24,12 +24,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "BenchHost.h"
+#include "TestEnvironment.h"
 #include "WindowDriver.h"
 #include "common/UserMessageUnit.h"
 #include "convert/ConvertJobUnit.h"
@@ -84,17 +84,6 @@ bool Ended(pid_t pid)
     return close < 0 || text.mid(close + 2, 1) == "Z";
 }
 
-// A job host without a window, for the runner's own share.
-class TPlainHost : public TJobHost
-{
-public:
-    bool StopRequested() const override { return false; }
-    void SetProgress(int) override {}
-    void SetProgressBusy(bool) override {}
-    void AppendDebugLine(const std::string&) override {}
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
-};
-
 // The main window, timing what serving its events costs during a job.
 class TTimedWindow : public TMainWindow
 {
@@ -113,11 +102,9 @@ class TBench
 public:
     explicit TBench(const QString& tool)
     {
-        chmod(QFile::encodeName(m_runtime.path()).constData(), 0700);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-        m_toolCopy = m_runtime.filePath(QStringLiteral("ffmod.exe"));
+        m_toolCopy = m_runtime.File(QStringLiteral("ffmod.exe"));
         m_ok = QFile::copy(tool, m_toolCopy);
-        m_out = m_runtime.filePath(QStringLiteral("out"));
+        m_out = m_runtime.File(QStringLiteral("out"));
         QDir().mkpath(m_out);
         SetUserMessageHandler([this](TMessageKind, const std::string&, const std::string& text) {
             m_messages.push_back(text);
@@ -138,7 +125,7 @@ public:
     }
 
 private:
-    QTemporaryDir m_runtime;
+    TPrivateRuntimeDir m_runtime;
     QString m_toolCopy;
     QString m_out;
     bool m_ok = false;
@@ -258,7 +245,7 @@ int Overhead(TBench& bench, const QStringList& inputs, int rounds)
         [&] { bench.Button("ProcessOkBtn")->click(); },
         [&] {
             // The same job without the window: what the runner itself costs.
-            TPlainHost host;
+            TQuietHost host;
             RunAudioJob(job, host);
         },
         [&] {

@@ -15,23 +15,9 @@
 
 #include <sys/resource.h>
 
-#include "common/JobHostUnit.h"
+#include "BenchHost.h"
 #include "common/UserMessageUnit.h"
 #include "download/GetInetFileUnit.h"
-
-namespace {
-
-class TBenchHost : public TJobHost
-{
-public:
-    bool StopRequested() const override { return false; }
-    void SetProgress(int) override {}
-    void SetProgressBusy(bool) override {}
-    void AppendDebugLine(const std::string&) override {}
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
-};
-
-}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -43,7 +29,7 @@ int main(int argc, char* argv[])
     SetUserMessageHandler([](TMessageKind, const std::string&, const std::string& text) {
         std::fprintf(stderr, "download_bench: %s\n", text.c_str());
     });
-    TBenchHost host;
+    TQuietHost host;
     QElapsedTimer clock;
     clock.start();
     bool ok = false;

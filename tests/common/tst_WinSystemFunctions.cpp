@@ -8,36 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "TestEnvironment.h"
 #include "common/WinSystemFunctionsUnit.h"
 
 namespace {
-
-// Sets an environment variable for the life of the object.
-class TEnvOverride
-{
-public:
-    TEnvOverride(const char* name, const QByteArray& value) : m_name(name)
-    {
-        m_had = qEnvironmentVariableIsSet(name);
-        m_old = qgetenv(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~TEnvOverride()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had = false;
-    QByteArray m_old;
-};
 
 std::string Path(const QString& dir)
 {
@@ -53,10 +27,8 @@ class TestWinSystemFunctions : public QObject
 private slots:
     void tempDirectoryPrefersPrivateRuntimeDir()
     {
-        QTemporaryDir runtime;
-        chmod(QFile::encodeName(runtime.path()), 0700);
-        TEnvOverride env("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        QCOMPARE(GetTempDirectory(), Path(runtime.path()) + "/");
+        TPrivateRuntimeDir runtime;
+        QCOMPARE(GetTempDirectory(), Path(runtime.Path()) + "/");
     }
 
     void tempDirectoryFallsBackToOwnFolderInTmp_data()

@@ -1,24 +1,18 @@
 #pragma once
 
 // Test doubles for the conversion jobs: a private temporary directory that
-// GetTempDirectory answers with, a scripted stand-in for the conversion tool
-// written there as "ffmod.exe", and a job host that records what a job does.
+// GetTempDirectory answers with, and a scripted stand-in for the conversion
+// tool written there as "ffmod.exe". The recording job host and message
+// recorder come with them.
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QStringList>
-#include <QTemporaryDir>
 
-#include <sys/stat.h>
-
-#include "common/JobHostUnit.h"
-#include "common/StringFunctionsUnit.h"
-#include "common/UserMessageUnit.h"
+#include "JobRecorders.h"
+#include "TestEnvironment.h"
 
 // The tool's console output as the real one writes it: CR LF line ends.
 inline QByteArray ToolLines(std::initializer_list<const char*> lines)
@@ -59,16 +53,8 @@ struct TFakeToolPlan
 class TFakeToolDir
 {
 public:
-    TFakeToolDir()
-    {
-        chmod(QFile::encodeName(m_dir.path()).constData(), 0700);
-        m_oldRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
-    }
-    ~TFakeToolDir() { qputenv("XDG_RUNTIME_DIR", m_oldRuntime); }
-
-    QString Path() const { return m_dir.path(); }
-    QString File(const QString& name) const { return m_dir.filePath(name); }
+    QString Path() const { return m_dir.Path(); }
+    QString File(const QString& name) const { return m_dir.File(name); }
     std::string ToolPath() const { return File("ffmod.exe").toStdString(); }
     // The process id of the last convert run.
     qint64 LastPid() const
@@ -136,74 +122,5 @@ private:
                file.write(data) == data.size();
     }
 
-    QTemporaryDir m_dir;
-    QByteArray m_oldRuntime;
-};
-
-// A job host without a window: records progress, log lines and messages.
-class TRecordingHost : public TJobHost
-{
-public:
-    bool Stop = false;
-    std::vector<int> Progress;
-    TStringList Log;
-    // Called after every log line (a test may set Stop from here).
-    std::function<void(TRecordingHost&)> OnLogLine;
-    // Called after every progress step.
-    std::function<void(TRecordingHost&)> OnProgress;
-
-    bool StopRequested() const override { return Stop; }
-    void SetProgress(int percent) override
-    {
-        Progress.push_back(percent);
-        if (OnProgress)
-            OnProgress(*this);
-    }
-    void SetProgressBusy(bool) override {}
-    void AppendDebugLine(const std::string& line) override
-    {
-        Log.push_back(line);
-        if (OnLogLine)
-            OnLogLine(*this);
-    }
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
-
-    int LinesStartingWith(const std::string& prefix) const
-    {
-        int count = 0;
-        for (const std::string& line : Log)
-            count += line.rfind(prefix, 0) == 0 ? 1 : 0;
-        return count;
-    }
-};
-
-// Collects the message boxes a job shows instead of showing them.
-class TMessageRecorder
-{
-public:
-    struct TMessage
-    {
-        TMessageKind Kind;
-        std::string Title;
-        std::string Text;
-    };
-
-    TMessageRecorder()
-    {
-        SetUserMessageHandler(
-            [this](TMessageKind kind, const std::string& title, const std::string& text) {
-                Messages.push_back({kind, title, text});
-            });
-    }
-    ~TMessageRecorder() { SetUserMessageHandler({}); }
-
-    std::vector<TMessage> Messages;
-
-    QStringList Texts() const
-    {
-        QStringList texts;
-        for (const TMessage& m : Messages)
-            texts << QString::fromStdString(m.Text);
-        return texts;
-    }
+    TPrivateRuntimeDir m_dir;
 };

@@ -8,11 +8,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 #include "FakeTool.h"
+#include "TestMedia.h"
 #include "WindowDriver.h"
 #include "settings/SettingsTable.h"
 #include "ui/main_window.h"
@@ -27,7 +27,7 @@ QString RealToolPath()
 // Generates a short test file with ffmpeg's built-in sources.
 bool Generate(const QString& path, bool video)
 {
-    QStringList args{"-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=1"};
+    QStringList args{"-f", "lavfi", "-i", "sine=frequency=440:duration=1"};
     if (video)
         args << "-f"
              << "lavfi"
@@ -35,26 +35,7 @@ bool Generate(const QString& path, bool video)
              << "testsrc=size=160x120:rate=25:duration=1";
     args << "-ac"
          << "2" << path;
-    return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
-}
-
-// The codec names of the audio and video streams of FILE, as ffprobe reads them.
-QStringList StreamCodecs(const QString& file)
-{
-    QProcess probe;
-    probe.start(
-        QStringLiteral("ffprobe"),
-        {"-v", "error", "-show_entries", "stream=codec_type,codec_name", "-of", "csv=p=0", file});
-    if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
-        return {};
-    QStringList codecs;
-    for (const QString& line :
-         QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
-        const QStringList fields = line.split(',');
-        if (fields.size() >= 2 && (fields[1] == "audio" || fields[1] == "video"))
-            codecs << fields[0];
-    }
-    return codecs;
+    return MakeMedia(args);
 }
 
 int Count(const std::string& text, const std::string& what)

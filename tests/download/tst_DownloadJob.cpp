@@ -7,7 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "DownloadTestSupport.h"
+#include "JobRecorders.h"
+#include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "download/DownloadThreadUnit.h"
 
@@ -153,13 +154,13 @@ void DownloadJobTest::outcomes()
     QVERIFY2(StartServer(server, answer, media), qPrintable(server.ErrorString()));
     QTemporaryDir folder;
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     DownloadProcessJob(host, "http://video.example/watch?v=1", folder.path().toStdString(),
                        server.BaseUrl().toStdString());
 
     QCOMPARE(recorder.Texts(), boxes);
-    QCOMPARE(host.DebugLines.size(), size_t(1));
-    const QString line = QString::fromStdString(host.DebugLines[0]);
+    QCOMPARE(host.Log.size(), size_t(1));
+    const QString line = QString::fromStdString(host.Log[0]);
     QCOMPARE(!line.isEmpty(), nameDrawn);
     // The bar: percents that never fall back, then 1 for the closing box.
     QVERIFY(!host.Progress.empty());
@@ -182,12 +183,12 @@ void DownloadJobTest::unreachableResolver()
 {
     QTemporaryDir folder;
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     const std::string base =
         QStringLiteral("http://127.0.0.1:%1").arg(TTestHttpServer::ClosedPort()).toStdString();
     DownloadProcessJob(host, "http://video.example/", folder.path().toStdString(), base);
     QCOMPARE(recorder.Texts(), (QStringList{Internet, CannotCreate}));
-    QCOMPARE(host.DebugLines, std::vector<std::string>{""});
+    QCOMPARE(host.Log, std::vector<std::string>{""});
     QCOMPARE(FolderEntries(folder.path()), QStringList());
 }
 
@@ -216,7 +217,7 @@ void DownloadJobTest::linkIsSentAsTyped()
     TTestHttpServer server;
     QVERIFY2(StartServer(server, QJsonObject{{"body", "error"}}), qPrintable(server.ErrorString()));
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     DownloadProcessJob(host, typed.toStdString(), "/nonexistent", server.BaseUrl().toStdString());
     const QList<TTestHttpRequest> requests = server.Requests();
     QCOMPARE(requests.size(), 1);
@@ -244,11 +245,11 @@ void DownloadJobTest::folderDelimiter()
     const QString folder = parent.filePath("-my \"f\xc3\xa9lder\" 'x'");
     QVERIFY(QDir().mkpath(folder));
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     DownloadProcessJob(host, "http://video.example/", (" " + folder + suffix).toStdString(),
                        server.BaseUrl().toStdString());
     QCOMPARE(recorder.Texts(), QStringList{Downloaded});
-    QCOMPARE(MediaFiles(folder), QStringList{QString::fromStdString(host.DebugLines.at(0))});
+    QCOMPARE(MediaFiles(folder), QStringList{QString::fromStdString(host.Log.at(0))});
 }
 
 void DownloadJobTest::unusableFolderFetchesNothing_data()
@@ -267,12 +268,12 @@ void DownloadJobTest::unusableFolderFetchesNothing()
     QTemporaryDir parent;
     const QString destination = folder.isEmpty() ? QString() : parent.filePath(folder);
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     DownloadProcessJob(host, "http://video.example/", destination.toStdString(),
                        server.BaseUrl().toStdString());
     QCOMPARE(recorder.Texts(), QStringList{CannotCreate});
-    QCOMPARE(host.DebugLines.size(), size_t(1));
-    QVERIFY(!host.DebugLines[0].empty());
+    QCOMPARE(host.Log.size(), size_t(1));
+    QVERIFY(!host.Log[0].empty());
     QCOMPARE(CountRequests(server, "/media.flv"), 0);
     QCOMPARE(FolderEntries(parent.path()), QStringList());
 }
@@ -283,13 +284,13 @@ void DownloadJobTest::takenNameIsNeverReplaced()
     QVERIFY2(StartServer(server, QJsonObject{{"body", "{base}/media.flv"}}),
              qPrintable(server.ErrorString()));
     QTemporaryDir folder;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     // The same seed draws the same first name twice.
     SetDownloadNameSeed(20240607);
     TRecordingHost first;
     DownloadProcessJob(first, "http://video.example/", folder.path().toStdString(),
                        server.BaseUrl().toStdString());
-    const QString taken = QString::fromStdString(first.DebugLines.at(0));
+    const QString taken = QString::fromStdString(first.Log.at(0));
     QFile keep(folder.filePath(taken));
     QVERIFY(keep.open(QIODevice::WriteOnly | QIODevice::Truncate));
     keep.write("the user's own file");
@@ -298,7 +299,7 @@ void DownloadJobTest::takenNameIsNeverReplaced()
     TRecordingHost second;
     DownloadProcessJob(second, "http://video.example/", folder.path().toStdString(),
                        server.BaseUrl().toStdString());
-    const QString drawn = QString::fromStdString(second.DebugLines.at(0));
+    const QString drawn = QString::fromStdString(second.Log.at(0));
     QVERIFY(drawn != taken);
     QCOMPARE(recorder.Texts(), (QStringList{Downloaded, Downloaded}));
     QVERIFY(keep.open(QIODevice::ReadOnly));
@@ -312,14 +313,14 @@ void DownloadJobTest::secondDownloadGetsNewName()
     QVERIFY2(StartServer(server, QJsonObject{{"body", "{base}/media.flv"}}),
              qPrintable(server.ErrorString()));
     QTemporaryDir folder;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     TRecordingHost host;
     for (int i = 0; i < 2; ++i) {
         DownloadProcessJob(host, "http://video.example/", folder.path().toStdString(),
                            server.BaseUrl().toStdString());
     }
-    QCOMPARE(host.DebugLines.size(), size_t(2));
-    QVERIFY(host.DebugLines[0] != host.DebugLines[1]);
+    QCOMPARE(host.Log.size(), size_t(2));
+    QVERIFY(host.Log[0] != host.Log[1]);
     QCOMPARE(MediaFiles(folder.path()).size(), 2);
 }
 
@@ -332,17 +333,17 @@ void DownloadJobTest::cancelDuringTransfer()
              qPrintable(server.ErrorString()));
     QTemporaryDir folder;
     TRecordingHost host;
-    TBoxRecorder recorder;
-    host.OnProgress = [&host](int percent) {
-        if (percent >= 2)
-            host.Stop = true;
+    TMessageRecorder recorder;
+    host.OnProgress = [](TRecordingHost& h) {
+        if (h.Progress.back() >= 2)
+            h.Stop = true;
     };
     DownloadProcessJob(host, "http://video.example/", folder.path().toStdString(),
                        server.BaseUrl().toStdString());
     QCOMPARE(recorder.Texts(), QStringList());
     QCOMPARE(FolderEntries(folder.path()), QStringList());
-    QCOMPARE(host.DebugLines.size(), size_t(1));
-    QVERIFY(!host.DebugLines[0].empty());
+    QCOMPARE(host.Log.size(), size_t(1));
+    QVERIFY(!host.Log[0].empty());
     QCOMPARE(host.Progress.back(), 1);
 }
 
@@ -353,13 +354,13 @@ void DownloadJobTest::cancelDuringResolve()
              qPrintable(server.ErrorString()));
     QTemporaryDir folder;
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     // Cancel arrives as a window event while the job waits for the answer.
     QTimer::singleShot(200, [&host] { host.Stop = true; });
     DownloadProcessJob(host, "http://video.example/", folder.path().toStdString(),
                        server.BaseUrl().toStdString());
     QCOMPARE(recorder.Texts(), QStringList());
-    QCOMPARE(host.DebugLines, std::vector<std::string>{""});
+    QCOMPARE(host.Log, std::vector<std::string>{""});
     QCOMPARE(CountRequests(server, "/media.flv"), 0);
     QCOMPARE(FolderEntries(folder.path()), QStringList());
 }

@@ -4,31 +4,14 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
-#include "../ui/WindowFixture.h"
-#include "DownloadTestSupport.h"
+#include "TestEnvironment.h"
 #include "TestHttpServer.h"
+#include "WindowFixture.h"
 #include "download/DownloadThreadUnit.h"
 #include "ui/look_widgets.h"
 
 namespace {
-
-// Runs ACTION at the first timer tick after CONDITION holds, from inside the
-// job's own event processing.
-void WhenTrue(QObject* owner, std::function<bool()> condition, std::function<void()> action)
-{
-    auto* timer = new QTimer(owner);
-    timer->setInterval(2);
-    QObject::connect(timer, &QTimer::timeout, owner, [timer, condition, action] {
-        if (!condition())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start();
-}
 
 QStringList DebugLines(const TWindowFixture& f)
 {
@@ -47,10 +30,6 @@ private slots:
     void okDownloadsIntoTheFolder();
     void busyBarWithoutSize();
     void cancelDuringTransfer();
-
-private:
-    // Types LINK into the page, picks FOLDER and presses OK.
-    static void RunDownload(TWindowFixture& f, const QString& link, const QString& folder);
 };
 
 void DownloadWindowTest::initTestCase()
@@ -61,18 +40,6 @@ void DownloadWindowTest::initTestCase()
 void DownloadWindowTest::cleanup()
 {
     SetResolverBaseAddress({});
-}
-
-void DownloadWindowTest::RunDownload(TWindowFixture& f, const QString& link, const QString& folder)
-{
-    f.Button("DownloadBtn")->click();
-    auto* field = f.Find<QLineEdit>("UrlForDownload");
-    field->clear();
-    QTest::keyClicks(field, link);
-    f.FolderAnswer = folder;
-    f.Button("DownloadDestinationBtn")->click();
-    QVERIFY(f.OkEnabled());
-    f.Button("ProcessOkBtn")->click();
 }
 
 void DownloadWindowTest::okDownloadsIntoTheFolder()
@@ -86,7 +53,7 @@ void DownloadWindowTest::okDownloadsIntoTheFolder()
     TWindowFixture f;
     QVERIFY(f.Exposed);
 
-    RunDownload(f, " http://video.example/watch?v=7&t=%3D ", folder.path());
+    f.RunDownload(" http://video.example/watch?v=7&t=%3D ", folder.path());
 
     QCOMPARE(f.Messages.size(), size_t(1));
     QCOMPARE(f.Messages[0].Kind, TMessageKind::Information);
@@ -119,7 +86,7 @@ void DownloadWindowTest::busyBarWithoutSize()
     WhenTrue(
         f.Window.get(), [bar] { return bar->IsBusy(); }, [&sawBusy] { sawBusy = true; });
 
-    RunDownload(f, "http://video.example/", folder.path());
+    f.RunDownload("http://video.example/", folder.path());
 
     QVERIFY(sawBusy);
     QVERIFY(!bar->IsBusy());
@@ -145,7 +112,7 @@ void DownloadWindowTest::cancelDuringTransfer()
             unlockedAtOnce = !f.Button("ProcessCancelBtn")->isEnabled();
         });
 
-    RunDownload(f, "http://video.example/", folder.path());
+    f.RunDownload("http://video.example/", folder.path());
 
     QVERIFY(unlockedAtOnce);
     QCOMPARE(f.Messages.size(), size_t(0));

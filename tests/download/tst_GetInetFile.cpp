@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "DownloadTestSupport.h"
+#include "JobRecorders.h"
+#include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "download/GetInetFileUnit.h"
 
@@ -172,7 +173,7 @@ void GetInetFileTest::urlSize()
     QFETCH(QString, path);
     QFETCH(qint64, size);
     TRecordingHost host;
-    TBoxRecorder boxes;
+    TMessageRecorder boxes;
     TGetInetFile inet(host);
     const std::string url = path.isEmpty() ? m_unreachable : Url(qPrintable(path));
     QCOMPARE(inet.GetUrlSize(url), size);
@@ -236,7 +237,7 @@ void GetInetFileTest::downloadToFile()
     QTemporaryDir folder;
     const QString target = folder.filePath("1234567.flv");
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     const std::string url = path.isEmpty() ? m_unreachable : Url(qPrintable(path));
     bool ok = false;
     {
@@ -270,7 +271,7 @@ void GetInetFileTest::largeDownloadRisesWithoutFallingBack()
     QTemporaryDir folder;
     const QString target = folder.filePath("big.flv");
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     TGetInetFile inet(host);
     const qint64 size = inet.GetUrlSize(Url("/big"));
     QCOMPARE(size, 100000000LL);
@@ -297,8 +298,8 @@ void GetInetFileTest::cancelDuringTransferLeavesNothing()
 {
     QTemporaryDir folder;
     TRecordingHost host;
-    TBoxRecorder recorder;
-    host.OnProgress = [&host](int) { host.Stop = true; };
+    TMessageRecorder recorder;
+    host.OnProgress = [](TRecordingHost& h) { h.Stop = true; };
     TGetInetFile inet(host);
     const qint64 before = m_server.Requests().size();
     QVERIFY(!inet.DownloadToFile(Url("/drip"), folder.filePath("a.flv").toStdString(), 400000));
@@ -320,7 +321,7 @@ void GetInetFileTest::cancelBeforeStartSendsNothing()
 {
     QTemporaryDir folder;
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     host.Stop = true;
     TGetInetFile inet(host);
     const qint64 before = m_server.Requests().size();
@@ -352,7 +353,7 @@ void GetInetFileTest::missingFolderFailsWithoutBox()
 {
     QTemporaryDir folder;
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     TGetInetFile inet(host);
     const std::string target = folder.filePath("gone/a.flv").toStdString();
     QVERIFY(!inet.DownloadToFile(Url("/len"), target, 12345));
@@ -395,7 +396,7 @@ void GetInetFileTest::urlText()
     QFETCH(QStringList, boxes);
 
     TRecordingHost host;
-    TBoxRecorder recorder;
+    TMessageRecorder recorder;
     TGetInetFile inet(host);
     std::string answer = "left over";
     const std::string url = path.isEmpty() ? m_unreachable : Url(qPrintable(path));

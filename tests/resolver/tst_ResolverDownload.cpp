@@ -2,10 +2,10 @@
 // running quorvex-resolver about a page served by testhttpd and saves the
 // media file the page embeds.
 
-#include "../download/DownloadTestSupport.h"
-#include "../ui/WindowFixture.h"
 #include "ResolverProcess.h"
+#include "TestEnvironment.h"
 #include "TestHttpServer.h"
+#include "WindowFixture.h"
 #include "download/DownloadThreadUnit.h"
 
 #include <QFile>
@@ -24,8 +24,6 @@ private slots:
     void PageWithoutMediaSaysSo();
 
 private:
-    void RunDownload(TWindowFixture& f, const QString& link, const QString& folder);
-
     TTestHttpServer m_web;
     TResolverProcess m_resolver;
 };
@@ -60,27 +58,13 @@ void TResolverDownloadTest::cleanupTestCase()
     SetResolverBaseAddress({});
 }
 
-void TResolverDownloadTest::RunDownload(TWindowFixture& f, const QString& link,
-                                        const QString& folder)
-{
-    f.Button("DownloadBtn")->click();
-    auto* field = f.Find<QLineEdit>("UrlForDownload");
-    field->clear();
-    QTest::keyClicks(field, link);
-    f.FolderAnswer = folder;
-    f.Button("DownloadDestinationBtn")->click();
-    QVERIFY(f.OkEnabled());
-    // The whole job runs inside the click and ends with its message box.
-    f.Button("ProcessOkBtn")->click();
-}
-
 void TResolverDownloadTest::PageLinkBecomesAFile()
 {
     QTemporaryDir folder;
     TWindowFixture f;
     QVERIFY(f.Exposed);
 
-    RunDownload(f, " " + m_web.Url("/watch/page?v=7&list=a%20b") + " ", folder.path());
+    f.RunDownload(" " + m_web.Url("/watch/page?v=7&list=a%20b") + " ", folder.path());
 
     QCOMPARE(f.Messages.size(), size_t(1));
     QCOMPARE(f.Messages[0].Text, std::string(MsgDownloaded));
@@ -101,7 +85,7 @@ void TResolverDownloadTest::PageWithoutMediaSaysSo()
     TWindowFixture f;
     QVERIFY(f.Exposed);
 
-    RunDownload(f, m_web.Url("/watch/plain"), folder.path());
+    f.RunDownload(m_web.Url("/watch/plain"), folder.path());
 
     QCOMPARE(f.Messages.size(), size_t(1));
     QCOMPARE(f.Messages[0].Kind, TMessageKind::Warning);

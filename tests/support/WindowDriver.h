@@ -1,7 +1,7 @@
 #pragma once
 
-// Drives the conversion pages of the main window the way a user does, for the
-// window tests and the benchmarks.
+// Drives the main window the way a user does, for the window tests and the
+// benchmarks.
 
 #include <functional>
 
@@ -11,7 +11,8 @@
 
 #include "ui/main_window.h"
 
-// Runs ACTION once, at the first served event after CONDITION holds.
+// Runs ACTION once, at the first served event after CONDITION holds: from
+// inside a running job's own event processing.
 inline void WhenTrue(QObject* owner, std::function<bool()> condition, std::function<void()> action)
 {
     auto* timer = new QTimer(owner);

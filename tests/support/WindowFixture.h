@@ -16,27 +16,19 @@
 #include <QTest>
 #include <QWidget>
 
+#include "JobRecorders.h"
+#include "WindowDriver.h"
 #include "common/UserMessageUnit.h"
 #include "ui/about_window.h"
 #include "ui/dialog_components.h"
 #include "ui/main_window.h"
 
-struct TShownMessage
-{
-    TMessageKind Kind;
-    std::string Title;
-    std::string Text;
-};
-
-class TWindowFixture
+// Every message box shown while the fixture lives is in Messages.
+class TWindowFixture : public TMessageRecorder
 {
 public:
     TWindowFixture()
     {
-        SetUserMessageHandler(
-            [this](TMessageKind kind, const std::string& title, const std::string& text) {
-                Messages.push_back({kind, title, text});
-            });
         TOpenDialog::SetAnswer([this](const TOpenDialog& dialog) {
             ++OpenDialogCalls;
             LastOpenDialog = dialog.objectName();
@@ -60,7 +52,6 @@ public:
         TOpenDialog::SetAnswer({});
         TSelectFolderDialog::SetAnswer({});
         TMainWindow::SetJobOverride({});
-        SetUserMessageHandler({});
     }
 
     template <typename T = QWidget>
@@ -79,6 +70,20 @@ public:
         Button(button)->click();
     }
 
+    // Types LINK into the download page, picks FOLDER and presses OK. The
+    // whole job runs inside the click and ends with its message box.
+    void RunDownload(const QString& link, const QString& folder)
+    {
+        Button("DownloadBtn")->click();
+        auto* field = Find<QLineEdit>("UrlForDownload");
+        field->clear();
+        QTest::keyClicks(field, link);
+        FolderAnswer = folder;
+        Button("DownloadDestinationBtn")->click();
+        QVERIFY(OkEnabled());
+        Button("ProcessOkBtn")->click();
+    }
+
     std::unique_ptr<TMainWindow> Window;
     std::unique_ptr<TAboutWindow> About;
     bool Exposed = false;
@@ -87,7 +92,6 @@ public:
     QString LastOpenDialog;
     QString LastFolderDialogStart;
     int OpenDialogCalls = 0;
-    std::vector<TShownMessage> Messages;
 };
 
 inline QStringList SomeFiles(int count)
