@@ -7,6 +7,8 @@
 
 #include <regex>
 
+#include "TestMedia.h"
+
 namespace {
 
 const QString kTool = QStringLiteral(FFMOD_PATH);
@@ -16,62 +18,6 @@ const std::regex kDuration(R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))");
 const std::regex kTime(R"(time=(\d+)[\s\S]\d*)");
 const std::regex kAudio(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)");
 const std::regex kAudioNoRate(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)");
-
-struct TRun
-{
-    int ExitCode = -1;
-    QString Output;
-};
-
-TRun Run(const QString& program, const QStringList& args, int timeoutMs = 60000)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, args);
-    TRun run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.Output = QStringLiteral("timed out");
-        return run;
-    }
-    run.Output = QString::fromUtf8(process.readAll());
-    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return run;
-}
-
-bool MakeMedia(const QStringList& args)
-{
-    const TRun run =
-        Run(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-nostdin", "-y"} + args);
-    if (run.ExitCode != 0)
-        qWarning() << "ffmpeg failed:" << args << run.Output;
-    return run.ExitCode == 0;
-}
-
-QJsonObject Probe(const QString& path)
-{
-    const TRun run = Run(QStringLiteral("ffprobe"),
-                         {"-v", "error", "-show_format", "-show_streams", "-of", "json", path});
-    return QJsonDocument::fromJson(run.Output.toUtf8()).object();
-}
-
-QJsonObject StreamOf(const QJsonObject& probe, const QString& type)
-{
-    for (const QJsonValue& s : probe.value("streams").toArray()) {
-        if (s.toObject().value("codec_type").toString() == type)
-            return s.toObject();
-    }
-    return {};
-}
-
-QString DecodeErrors(const QString& path)
-{
-    const TRun run =
-        Run(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", path, "-f", "null", "-"});
-    return run.ExitCode == 0 ? run.Output.trimmed() : QStringLiteral("exit ") + run.Output;
-}
 
 // The job's settings part of a command line, split at blanks as the program
 // passes it (doubled blanks give empty arguments).
