@@ -769,6 +769,7 @@ void TFfmodTest::awkwardPaths_data()
     QTest::newRow("non-ASCII") << "Grüße aus 東京.mp3";
     QTest::newRow("leading dash") << "-vn.mp3";
     QTest::newRow("colon and scheme") << "http:talk.mp3";
+    QTest::newRow("url escapes") << "100%20 #1?.mp3";
     QTest::newRow("no dot") << "voice";
 }
 
