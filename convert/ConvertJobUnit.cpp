@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <system_error>
 
 #include "common/JobHostUnit.h"
@@ -54,6 +55,17 @@ bool IsPresent(const std::string& path)
            std::filesystem::file_type::not_found;
 }
 
+// One spelling for every path that names the same place: "//", "./" and
+// linked folders resolved as far as they exist.
+std::string PlaceKey(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path place = std::filesystem::weakly_canonical(path, error);
+    if (error)
+        return std::filesystem::path(path).lexically_normal().string();
+    return place.string();
+}
+
 bool IsWrittenFile(const std::string& path)
 {
     std::error_code error;
@@ -76,7 +88,8 @@ std::string OutputFileName(const std::string& inputPath)
 }
 
 std::string OutputFilePath(const std::string& folder, const std::string& name,
-                           std::string_view extension, const std::set<std::string>& taken,
+                           std::string_view extension,
+                           const std::function<bool(const std::string&)>& taken,
                            const std::function<bool(const std::string&)>& exists)
 {
     std::string suffix(1, '.');
@@ -84,7 +97,7 @@ std::string OutputFilePath(const std::string& folder, const std::string& name,
     std::string path = folder + name + suffix;
     // The name the user asked for is replaced when it is there already; a
     // numbered copy never replaces anything.
-    for (int copy = 2; taken.count(path) != 0 || (copy > 2 && exists && exists(path)); ++copy)
+    for (int copy = 2; (taken && taken(path)) || (copy > 2 && exists && exists(path)); ++copy)
         path = folder + name + " (" + std::to_string(copy) + ")" + suffix;
     return path;
 }
@@ -215,13 +228,21 @@ int RunJob(const TJobPlan& plan, TJobHost& host)
 {
     const int filesCount = static_cast<int>(plan.InputFiles.size());
     int converted = 0;
-    std::set<std::string> written;
+    // Places no output may go to: the job's own inputs (converting one file
+    // must never destroy another that is still to come, or one the user chose
+    // as a source) and the outputs this job has written already.
+    std::set<std::string> taken;
+    for (const std::string& input : plan.InputFiles)
+        taken.insert(PlaceKey(input));
+    const auto isTaken = [&taken](const std::string& path) {
+        return taken.count(PlaceKey(path)) != 0;
+    };
     for (int i = 0; i < filesCount && plan.FormatChosen; ++i) {
         host.ProcessMessages();
         const std::string& input = plan.InputFiles[static_cast<size_t>(i)];
         const std::string output =
             OutputFilePath(DestinationFolderPath(plan.DestinationFolder), OutputFileName(input),
-                           plan.Extension, written, IsPresent);
+                           plan.Extension, isTaken, IsPresent);
         const std::string tool = ToolPath();
         TToolCommand command = TToolCommand::Convert(tool, input, plan.Settings, output);
 
@@ -246,7 +267,7 @@ int RunJob(const TJobPlan& plan, TJobHost& host)
         run->Start();
         if (Converted(*run, output)) {
             ++converted;
-            written.insert(output);
+            taken.insert(PlaceKey(output));
         }
         run.reset();
     }

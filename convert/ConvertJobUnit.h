@@ -6,7 +6,6 @@
 // user chose and unlocks itself when the job returns.
 
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -20,11 +19,13 @@ std::string DestinationFolderPath(std::string_view folder);
 // The input's file-name part with every "." replaced by "_".
 std::string OutputFileName(const std::string& inputPath);
 
-// FOLDER + NAME + "." + the lower-cased EXTENSION. When that is in TAKEN (the
-// outputs the job has written already) the first of " (2)", " (3)", ...
-// before the extension that is neither taken nor already on disk.
+// FOLDER + NAME + "." + the lower-cased EXTENSION. When TAKEN says that path
+// must not be written (an output the job has written already, or one of the
+// job's own input files) the first of " (2)", " (3)", ... before the extension
+// that is neither taken nor already on disk.
 std::string OutputFilePath(const std::string& folder, const std::string& name,
-                           std::string_view extension, const std::set<std::string>& taken,
+                           std::string_view extension,
+                           const std::function<bool(const std::string&)>& taken,
                            const std::function<bool(const std::string&)>& exists = {});
 
 // The tool's path: the temporary directory + "ffmod.exe" ("" when there is no

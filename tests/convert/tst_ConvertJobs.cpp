@@ -364,6 +364,52 @@ private slots:
         QCOMPARE(messages.Texts(), QStringList{MsgAudioConverted});
     }
 
+    void inputsOfTheJobAreNeverOverwritten_data()
+    {
+        QTest::addColumn<bool>("audio");
+        QTest::addColumn<QString>("folderSpelling");
+        QTest::newRow("audio") << true << "";
+        QTest::newRow("audio, folder spelled with ./") << true << "/./";
+        QTest::newRow("video, folder spelled with //") << false << "//";
+    }
+    void inputsOfTheJobAreNeverOverwritten()
+    {
+        QFETCH(bool, audio);
+        QFETCH(QString, folderSpelling);
+        QVERIFY(m_tool->Install({}));
+        // The first input's output name is the second input, which sits in
+        // the destination folder and is still to be converted.
+        const QString ext = audio ? "mp3" : "avi";
+        const QString first = m_tool->File("in/a." + ext);
+        const QString second = m_out + "/a_" + ext + "." + ext;
+        QVERIFY(QDir().mkpath(m_tool->File("in")));
+        for (const QString& path : {first, second}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("source");
+        }
+
+        TMessageRecorder messages;
+        TRecordingHost host;
+        int converted = 0;
+        if (audio) {
+            TAudioJobInput job = AudioJob({first, second});
+            job.DestinationFolder = S(m_out + folderSpelling);
+            converted = RunAudioJob(job, host);
+        } else {
+            TVideoJobInput job = VideoJob({first, second});
+            job.DestinationFolder = S(m_out + folderSpelling);
+            converted = RunVideoJob(job, host);
+        }
+        QCOMPARE(converted, 2);
+        QFile kept(second);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("source"));
+        QVERIFY(QFile::exists(m_out + "/a_" + ext + " (2)." + ext));
+        QVERIFY(QFile::exists(m_out + "/a_" + ext + "_" + ext + "." + ext));
+        QCOMPARE(messages.Texts(), QStringList{audio ? MsgAudioConverted : MsgVideoConverted});
+    }
+
     void oddPathsReachTheToolWhole()
     {
         QVERIFY(m_tool->Install({}));
