@@ -86,14 +86,18 @@ int64_t ContentLength(const QNetworkReply* reply)
 }
 
 // Errors that only say the server answered with an error status: the error
-// page still arrives as the body.
+// page still arrives as the body. Qt reports 400 and 418 as an invalid
+// protocol operation and 407 as a proxy error, the rest of 4xx and 5xx as
+// content and server errors.
 bool IsHttpStatusError(const QNetworkReply* reply)
 {
     const int code = reply->error();
     return HttpStatus(reply) >= 400 && ((code >= QNetworkReply::ContentAccessDenied &&
                                          code <= QNetworkReply::UnknownContentError) ||
                                         (code >= QNetworkReply::InternalServerError &&
-                                         code <= QNetworkReply::UnknownServerError));
+                                         code <= QNetworkReply::UnknownServerError) ||
+                                        code == QNetworkReply::ProtocolInvalidOperationError ||
+                                        code == QNetworkReply::ProxyAuthenticationRequiredError);
 }
 
 // Shows a busy bar while it lives when the size is unknown.

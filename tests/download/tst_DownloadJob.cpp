@@ -103,6 +103,11 @@ void DownloadJobTest::outcomes_data()
     QTest::newRow("answer's status is not examined")
         << QJsonObject{{"status", 500}, {"body", "{base}/media.flv"}} << none
         << QStringList{Downloaded} << 250000LL << true;
+    QTest::newRow("answer's 400 status is not examined")
+        << QJsonObject{{"status", 400}, {"body", "{base}/media.flv"}} << none
+        << QStringList{Downloaded} << 250000LL << true;
+    QTest::newRow("error on a 400 page") << QJsonObject{{"status", 400}, {"body", "error"}} << none
+                                         << QStringList{CannotCreate} << -1LL << false;
     QTest::newRow("media behind redirects")
         << QJsonObject{{"body", "{base}/m1"}}
         << QList<QByteArray>{R"({"path": "/m1", "redirect": "/m2"})",

@@ -63,6 +63,10 @@ void GetInetFileTest::initTestCase()
         R"({"path": "/nolength", "bodySize": 50000, "contentLength": false})",
         R"({"path": "/huge", "bodySize": 3221225472})",
         R"({"path": "/missing", "status": 404, "body": "not here"})",
+        R"({"path": "/badrequest", "status": 400, "body": "error"})",
+        R"({"path": "/teapot", "status": 418, "body": "short and stout"})",
+        R"({"path": "/proxyauth", "status": 407, "body": "who are you"})",
+        R"({"path": "/gateway", "status": 502, "body": "bad gateway"})",
         R"({"path": "/r1", "redirect": "{base}/r2"})",
         R"({"path": "/r2", "status": 301, "redirect": "/r3"})",
         R"({"path": "/r3", "status": 307, "redirect": "{base}/len"})",
@@ -377,6 +381,14 @@ void GetInetFileTest::urlText_data()
                              << QStringList();
     QTest::newRow("error page is a body")
         << "/missing" << true << QByteArray("not here") << QStringList();
+    QTest::newRow("400 page is a body")
+        << "/badrequest" << true << QByteArray("error") << QStringList();
+    QTest::newRow("418 page is a body")
+        << "/teapot" << true << QByteArray("short and stout") << QStringList();
+    QTest::newRow("407 page is a body")
+        << "/proxyauth" << true << QByteArray("who are you") << QStringList();
+    QTest::newRow("502 page is a body")
+        << "/gateway" << true << QByteArray("bad gateway") << QStringList();
     QTest::newRow("exactly 1 MiB")
         << "/exact" << true << QByteArray(TGetInetFile::MaxTextSize, 'a') << QStringList();
     QTest::newRow("over 1 MiB") << "/long" << false << QByteArray() << QStringList();
