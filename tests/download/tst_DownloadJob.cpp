@@ -133,6 +133,11 @@ void DownloadJobTest::outcomes_data()
     QTest::newRow("answer names a local file")
         << QJsonObject{{"body", "file:///etc/hostname"}} << none
         << QStringList{Internet, CannotCreate} << -1LL << true;
+    // The size query is silent; only the download says the host is gone.
+    QTest::newRow("media host unreachable")
+        << QJsonObject{{"body", QStringLiteral("http://127.0.0.1:%1/m.flv")
+                                    .arg(TTestHttpServer::ClosedPort())}}
+        << none << QStringList{Internet, CannotCreate} << -1LL << true;
     QTest::newRow("media is an error page")
         << QJsonObject{{"body", "{base}/gone.flv"}}
         << QList<QByteArray>{R"({"path": "/gone.flv", "status": 404, "body": "not here"})"}
