@@ -275,6 +275,11 @@ void TToolRunner::RunTool(bool logChunks)
         ScanChunk(chunk);
     }
 
+    // The read that finds the output closed gives one last, empty chunk: the
+    // log of a run that ended on its own closes with an empty line.
+    if (!Stopped && logChunks)
+        m_host.AppendDebugLine(std::string());
+
     WaitForToolEnd(process, m_host, Stopped);
     if (!Stopped && m_host.StopRequested())
         Stopped = true;

@@ -112,6 +112,9 @@ private slots:
                 logged += line;
             QCOMPARE(QByteArray::fromStdString(logged),
                      audio ? output + plan.AfterText : QByteArray());
+            // The end of the tool's output is the audio log's last, empty chunk.
+            if (audio)
+                QVERIFY(!host.Log.empty() && host.Log.back().empty());
         }
     }
 
