@@ -119,6 +119,15 @@ void DownloadWindowTest::cancelDuringTransfer()
     QCOMPARE(FolderEntries(folder.path()), QStringList());
     QVERIFY(!f.Window->IsJobRunning());
     QVERIFY(f.OkEnabled());
+
+    // The next OK runs the same job again, no longer stopped.
+    f.Button("ProcessOkBtn")->click();
+    QCOMPARE(f.Messages.size(), size_t(1));
+    QCOMPARE(f.Messages[0].Text, std::string(MsgDownloaded));
+    const QStringList files = FolderEntries(folder.path());
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(QFileInfo(folder.filePath(files[0])).size(), 2000000);
+    QCOMPARE(f.Window->ProgressPosition(), 100);
 }
 
 QTEST_MAIN(DownloadWindowTest)
