@@ -55,6 +55,7 @@ private slots:
     void unusableFolderFetchesNothing_data();
     void unusableFolderFetchesNothing();
     void takenNameIsNeverReplaced();
+    void danglingLinkOfTheNameIsDrawnAround();
     void secondDownloadGetsNewName();
     void cancelDuringTransfer();
     void cancelDuringResolve();
@@ -314,6 +315,33 @@ void DownloadJobTest::takenNameIsNeverReplaced()
     QCOMPARE(recorder.Texts(), (QStringList{Downloaded, Downloaded}));
     QVERIFY(keep.open(QIODevice::ReadOnly));
     QCOMPARE(keep.readAll(), QByteArray("the user's own file"));
+    QCOMPARE(QFileInfo(folder.filePath(drawn)).size(), 250000);
+}
+
+void DownloadJobTest::danglingLinkOfTheNameIsDrawnAround()
+{
+    TTestHttpServer server;
+    QVERIFY2(StartServer(server, QJsonObject{{"body", "{base}/media.flv"}}),
+             qPrintable(server.ErrorString()));
+    QTemporaryDir folder;
+    TMessageRecorder recorder;
+    SetDownloadNameSeed(19700101);
+    TRecordingHost first;
+    DownloadProcessJob(first, "http://video.example/", folder.path().toStdString(),
+                       server.BaseUrl().toStdString());
+    const QString taken = QString::fromStdString(first.Log.at(0));
+    // The name now belongs to a link whose target is gone.
+    QVERIFY(QFile::remove(folder.filePath(taken)));
+    QVERIFY(QFile::link(folder.filePath("gone"), folder.filePath(taken)));
+
+    TRecordingHost second;
+    DownloadProcessJob(second, "http://video.example/", folder.path().toStdString(),
+                       server.BaseUrl().toStdString());
+    const QString drawn = QString::fromStdString(second.Log.at(0));
+    QVERIFY(drawn != taken);
+    QCOMPARE(recorder.Texts(), (QStringList{Downloaded, Downloaded}));
+    QVERIFY(QFileInfo(folder.filePath(taken)).isSymLink());
+    QVERIFY(!QFileInfo::exists(folder.filePath("gone")));
     QCOMPARE(QFileInfo(folder.filePath(drawn)).size(), 250000);
 }
 
