@@ -43,8 +43,12 @@ bool TOpenDialog::Execute(QWidget* parent)
         // Links are returned as themselves, not as their targets.
         dialog.setOption(QFileDialog::DontResolveSymlinks);
         dialog.setOption(QFileDialog::ReadOnly, false);
-        if (!m_Filter.isEmpty())
+        if (!m_Filter.isEmpty()) {
+            // The patterns are spelled out for every case of every letter;
+            // the user sees the filter's description only.
+            dialog.setOption(QFileDialog::HideNameFilterDetails);
             dialog.setNameFilter(m_Filter);
+        }
         if (dialog.exec() == QDialog::Accepted)
             chosen = dialog.selectedFiles();
     }
