@@ -37,8 +37,7 @@ void ShowUserMessage(TMessageKind kind, const std::string& text)
         Handler()(kind, title, text);
         return;
     }
-    QMessageBox box(kind == TMessageKind::Warning ? QMessageBox::Warning
-                                                  : QMessageBox::Information,
+    QMessageBox box(kind == TMessageKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
                     QString::fromUtf8(title), QString::fromUtf8(text), QMessageBox::Ok,
                     OwnerWindow());
     box.exec();

@@ -7,7 +7,11 @@
 #include <functional>
 #include <string>
 
-enum class TMessageKind { Warning, Information };
+enum class TMessageKind
+{
+    Warning,
+    Information
+};
 
 inline constexpr const char* ProductTitle = "Quorvex - Media Converter 1.35";
 inline constexpr const char* ApplicationTitle = "Quorvex - Media Converter. Brimlow LLC";

@@ -1,16 +1,16 @@
 #include "common/WinSystemFunctionsUnit.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 #include <vector>
 
 #include "common/StringFunctionsUnit.h"
@@ -32,7 +32,9 @@ std::string EnvOr(const char* name, const std::string& fallback)
 
 bool IsNoExec(const std::string& dir)
 {
-    struct statvfs fs {};
+    struct statvfs fs
+    {
+    };
     return statvfs(dir.c_str(), &fs) == 0 && (fs.f_flag & ST_NOEXEC) != 0;
 }
 
@@ -40,7 +42,9 @@ bool IsNoExec(const std::string& dir)
 // us and nobody else may enter or write it.
 std::optional<std::string> WhyNotPrivate(const std::string& dir)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (lstat(dir.c_str(), &st) != 0)
         return "cannot be examined: " + std::string(std::strerror(errno));
     if (S_ISLNK(st.st_mode))
@@ -66,8 +70,7 @@ void MakePrivateDirectory(const std::string& dir, bool withParents)
         }
     }
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-        throw TSystemError("Cannot create the directory \"" + dir +
-                           "\": " + std::strerror(errno));
+        throw TSystemError("Cannot create the directory \"" + dir + "\": " + std::strerror(errno));
     }
 }
 

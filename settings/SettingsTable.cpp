@@ -107,10 +107,15 @@ const char* SettingsCell(int row, int column)
         return "";
     const TSettingsRow& r = SettingsTable[static_cast<std::size_t>(row)];
     switch (column) {
-    case 0: return r.ControlName;
-    case 1: return r.ItemText;
-    case 2: return r.ToolArguments;
-    case 3: return r.Extension;
-    default: return "";
+        case 0:
+            return r.ControlName;
+        case 1:
+            return r.ItemText;
+        case 2:
+            return r.ToolArguments;
+        case 3:
+            return r.Extension;
+        default:
+            return "";
     }
 }

@@ -25,7 +25,8 @@ bool IsBlank(std::string_view text)
 // A decimal row number 0..86, or -1.
 int ParseRowNumber(const std::string& text)
 {
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return -1;
     const int row = std::stoi(text);
     return row < SettingsRowCount ? row : -1;
@@ -159,8 +160,7 @@ bool TTranslateForm::GetSettingsRows(std::string_view controlName, TStringList& 
     return !rows.empty();
 }
 
-int TTranslateForm::FindSettingsRow(std::string_view controlName,
-                                    std::string_view itemText) const
+int TTranslateForm::FindSettingsRow(std::string_view controlName, std::string_view itemText) const
 {
     for (int r = 0; r < SettingsRowCount; ++r) {
         const TSettingsRow& row = SettingsTable[size_t(r)];
@@ -208,8 +208,8 @@ void TTranslateForm::Translate(QObject* window) const
 
 QString ConvertDialogFilter(std::string_view filter)
 {
-    const QStringList parts = QString::fromUtf8(filter.data(), qsizetype(filter.size()))
-                                  .split(QLatin1Char('|'));
+    const QStringList parts =
+        QString::fromUtf8(filter.data(), qsizetype(filter.size())).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;

@@ -44,11 +44,15 @@ private slots:
         QTemporaryDir runtime;
         chmod(QFile::encodeName(runtime.path()), 0755);
         QTemporaryDir tmp;
-        TEnvOverride env("XDG_RUNTIME_DIR", runtimeSet ? QFile::encodeName(runtime.path()) : QByteArray());
+        TEnvOverride env("XDG_RUNTIME_DIR",
+                         runtimeSet ? QFile::encodeName(runtime.path()) : QByteArray());
         TEnvOverride tmpEnv("TMPDIR", QFile::encodeName(tmp.path()) + "/");
-        const std::string expected = Path(tmp.path()) + "/quorvex-" + std::to_string(getuid()) + "/";
+        const std::string expected =
+            Path(tmp.path()) + "/quorvex-" + std::to_string(getuid()) + "/";
         QCOMPARE(GetTempDirectory(), expected);
-        struct stat st {};
+        struct stat st
+        {
+        };
         QCOMPARE(lstat(expected.c_str(), &st), 0);
         QVERIFY(S_ISDIR(st.st_mode));
         QCOMPARE(int(st.st_mode & 0777), 0700);
@@ -59,9 +63,12 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("symbolic link") << "link" << "link";
-        QTest::newRow("open to others") << "open" << "open to other users";
-        QTest::newRow("another user's") << "foreign" << "another user";
+        QTest::newRow("symbolic link") << "link"
+                                       << "link";
+        QTest::newRow("open to others") << "open"
+                                        << "open to other users";
+        QTest::newRow("another user's") << "foreign"
+                                        << "another user";
     }
 
     void tempDirectoryRefusesUnsafeFolder()
@@ -126,11 +133,9 @@ private slots:
             QProcess process{};
         };
         TVictim victims[] = {
-            {base, true},
-            {base.toUpper(), true},
-            {base + ".bak", false},
-            {"x" + base, false},
-            {"runs-as-link", true},  // reported by the path of the file it runs
+            {base, true},        {base.toUpper(), true}, {base + ".bak", false},
+            {"x" + base, false}, {"runs-as-link", true},  // reported by the path of the file it
+                                                          // runs
         };
         for (TVictim& v : victims) {
             const QString path = dir.path() + "/" + v.name;

@@ -25,7 +25,8 @@ private slots:
         QTest::newRow("audio bit rates") << "AudioBitrateList" << 15 << 27 << "Same As Input";
         QTest::newRow("audio channels") << "AudioChannelsModeList" << 28 << 30 << "Same As Input";
         QTest::newRow("video formats") << "VideoFormatsForOutput" << 31 << 42 << "Select...";
-        QTest::newRow("video audio bit rates") << "VideoAudioBitrateList" << 43 << 55 << "Same As Input";
+        QTest::newRow("video audio bit rates")
+            << "VideoAudioBitrateList" << 43 << 55 << "Same As Input";
         QTest::newRow("video channels") << "VideoChannelsModeList" << 56 << 58 << "Same As Input";
         QTest::newRow("video bit rates") << "VideoVideoBitrateList" << 59 << 70 << "Same As Input";
         QTest::newRow("frame sizes") << "VideoResolutionList" << 71 << 86 << "Same As Input";
@@ -89,8 +90,8 @@ private slots:
     {
         QSet<QByteArray> seen;
         for (const TSettingsRow& row : SettingsTable) {
-            const QByteArray key = QByteArray(row.ControlName).toLower() + '\0' +
-                                   QByteArray(row.ItemText).toLower();
+            const QByteArray key =
+                QByteArray(row.ControlName).toLower() + '\0' + QByteArray(row.ItemText).toLower();
             QVERIFY2(!seen.contains(key), row.ItemText);
             seen << key;
         }
@@ -114,11 +115,16 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("item");
         QTest::addColumn<int>("row");
-        QTest::newRow("case ignored") << "VIDEOFORMATSFOROUTPUT" << "windows media video (wmv)" << 42;
-        QTest::newRow("control decides, video") << "VideoChannelsModeList" << "Same As Input" << 56;
-        QTest::newRow("control decides, audio") << "AudioChannelsModeList" << "Same As Input" << 28;
-        QTest::newRow("no trimming") << "AudioBitrateList" << "128 kbit " << -1;
-        QTest::newRow("item of another list") << "AudioBitrateList" << "3072 kbit" << -1;
+        QTest::newRow("case ignored") << "VIDEOFORMATSFOROUTPUT"
+                                      << "windows media video (wmv)" << 42;
+        QTest::newRow("control decides, video") << "VideoChannelsModeList"
+                                                << "Same As Input" << 56;
+        QTest::newRow("control decides, audio") << "AudioChannelsModeList"
+                                                << "Same As Input" << 28;
+        QTest::newRow("no trimming") << "AudioBitrateList"
+                                     << "128 kbit " << -1;
+        QTest::newRow("item of another list") << "AudioBitrateList"
+                                              << "3072 kbit" << -1;
     }
 
     void findSettingsRow()
@@ -135,12 +141,15 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::addColumn<bool>("result");
         QTest::addColumn<TStringList>("values");
-        QTest::newRow("extensions") << TStringList{"1", "2", "3"} << 3 << true << TStringList{"mp3", "wma", "ogg"};
+        QTest::newRow("extensions")
+            << TStringList{"1", "2", "3"} << 3 << true << TStringList{"mp3", "wma", "ogg"};
         QTest::newRow("empty cell counts") << TStringList{"0"} << 3 << true << TStringList{""};
         QTest::newRow("no rows") << TStringList{} << 1 << false << TStringList{};
-        QTest::newRow("bad entries skipped") << TStringList{"x", "87", "-1", "", "4"} << 3 << true << TStringList{"wav"};
+        QTest::newRow("bad entries skipped")
+            << TStringList{"x", "87", "-1", "", "4"} << 3 << true << TStringList{"wav"};
         QTest::newRow("only bad entries") << TStringList{"87", "1a"} << 1 << false << TStringList{};
-        QTest::newRow("column outside") << TStringList{"1", "2"} << 4 << true << TStringList{"", ""};
+        QTest::newRow("column outside")
+            << TStringList{"1", "2"} << 4 << true << TStringList{"", ""};
     }
 
     void getSettingsColumn()
@@ -171,15 +180,24 @@ private slots:
         QTest::addColumn<QString>("component");
         QTest::addColumn<QString>("property");
         QTest::addColumn<int>("row");
-        QTest::newRow("first row of a component") << "AudioOpenDlg" << "" << 16;
-        QTest::newRow("case ignored both ways") << "audioopendlg" << "FILTER" << 51;
-        QTest::newRow("DefaultExt finds DefaulText, audio") << "AudioOpenDlg" << "DefaultExt" << 50;
-        QTest::newRow("DefaultExt finds DefaulText, video") << "VideoOpenDlg" << "DefaultExt" << 52;
-        QTest::newRow("blank property matches any") << "AudioOpenDlg" << "  " << 16;
-        QTest::newRow("property not trimmed") << "AudioOpenDlg" << " Filter" << -1;
-        QTest::newRow("no row for the window") << "MainWindow" << "" << -1;
-        QTest::newRow("file count label") << "VideoPanelTextAmountFiles" << "" << 32;
-        QTest::newRow("about text") << "AboutText" << "Caption" << 48;
+        QTest::newRow("first row of a component") << "AudioOpenDlg"
+                                                  << "" << 16;
+        QTest::newRow("case ignored both ways") << "audioopendlg"
+                                                << "FILTER" << 51;
+        QTest::newRow("DefaultExt finds DefaulText, audio") << "AudioOpenDlg"
+                                                            << "DefaultExt" << 50;
+        QTest::newRow("DefaultExt finds DefaulText, video") << "VideoOpenDlg"
+                                                            << "DefaultExt" << 52;
+        QTest::newRow("blank property matches any") << "AudioOpenDlg"
+                                                    << "  " << 16;
+        QTest::newRow("property not trimmed") << "AudioOpenDlg"
+                                              << " Filter" << -1;
+        QTest::newRow("no row for the window") << "MainWindow"
+                                               << "" << -1;
+        QTest::newRow("file count label") << "VideoPanelTextAmountFiles"
+                                          << "" << 32;
+        QTest::newRow("about text") << "AboutText"
+                                    << "Caption" << 48;
     }
 
     void findCaptionRow()
@@ -187,7 +205,8 @@ private slots:
         QFETCH(QString, component);
         QFETCH(QString, property);
         QFETCH(int, row);
-        QCOMPARE(TTranslateForm().FindCaptionRow(component.toStdString(), property.toStdString()), row);
+        QCOMPARE(TTranslateForm().FindCaptionRow(component.toStdString(), property.toStdString()),
+                 row);
     }
 
     void captionsTableShape()
