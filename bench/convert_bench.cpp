@@ -106,7 +106,8 @@ public:
         m_ok = QFile::copy(tool, m_toolCopy);
         m_out = m_runtime.File(QStringLiteral("out"));
         QDir().mkpath(m_out);
-        SetUserMessageHandler([this](TMessageKind, const std::string&, const std::string& text) {
+        SetUserMessageHandler([this](TMessageKind, const std::string&, const std::string& text,
+                                     const std::string&) {
             m_messages.push_back(text);
         });
         m_window.show();

@@ -4,6 +4,7 @@
 // progress bar, the run log and the chance to serve pending window events.
 // The main window implements it; tests may use a plain one.
 
+#include <cstdint>
 #include <string>
 
 class TJobHost
@@ -21,4 +22,14 @@ public:
     virtual void AppendDebugLine(const std::string& line) = 0;
     // Serves every pending window event without waiting.
     virtual void ProcessMessages() = 0;
+
+    // What the job works on now, shown beside the bar ("2 of 4: song.flac").
+    virtual void SetProgressItem(const std::string& text) { (void)text; }
+    // Bytes of a transfer so far and in all (-1 when unknown); the window
+    // shows them with the speed.
+    virtual void SetTransferredBytes(std::int64_t received, std::int64_t total)
+    {
+        (void)received;
+        (void)total;
+    }
 };

@@ -30,16 +30,18 @@ const char* MessageTitle(TMessageKind kind)
     return kind == TMessageKind::Warning ? WarningTitle : SuccessTitle;
 }
 
-void ShowUserMessage(TMessageKind kind, const std::string& text)
+void ShowUserMessage(TMessageKind kind, const std::string& text, const std::string& detail)
 {
     const char* title = MessageTitle(kind);
     if (Handler()) {
-        Handler()(kind, title, text);
+        Handler()(kind, title, text, detail);
         return;
     }
     QMessageBox box(kind == TMessageKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
                     QString::fromUtf8(title), QString::fromUtf8(text), QMessageBox::Ok,
                     OwnerWindow());
+    if (!detail.empty())
+        box.setDetailedText(QString::fromUtf8(detail));
     box.exec();
 }
 

@@ -29,9 +29,12 @@ inline constexpr const char* MsgInternetError = "Internet Connection Error.";
 const char* MessageTitle(TMessageKind kind);
 
 // Shows TEXT in a warning or information box (or hands it to the installed handler).
-void ShowUserMessage(TMessageKind kind, const std::string& text);
+// DETAIL, when not empty, is the box's expandable detail text: what a person
+// needs to know beyond the one-line result (which file failed and why, which
+// setting was brought to the nearest value the format takes).
+void ShowUserMessage(TMessageKind kind, const std::string& text, const std::string& detail = {});
 
 // Receives every message instead of a box; an empty handler restores the boxes.
-using TUserMessageHandler =
-    std::function<void(TMessageKind kind, const std::string& title, const std::string& text)>;
+using TUserMessageHandler = std::function<void(TMessageKind kind, const std::string& title,
+                                               const std::string& text, const std::string& detail)>;
 void SetUserMessageHandler(TUserMessageHandler handler);

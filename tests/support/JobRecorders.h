@@ -3,7 +3,9 @@
 // A job host without a window that records what a job did to it, and a
 // recorder for the message boxes a job shows.
 
+#include <cstdint>
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ public:
     bool Stop = false;
     std::vector<int> Progress;
     std::vector<bool> Busy;
+    std::vector<std::string> Items;
+    std::vector<std::pair<std::int64_t, std::int64_t>> Transferred;
     TStringList Log;
     // Called after every log line (a test may set Stop from here).
     std::function<void(TRecordingHost&)> OnLogLine;
@@ -34,6 +38,11 @@ public:
             OnProgress(*this);
     }
     void SetProgressBusy(bool busy) override { Busy.push_back(busy); }
+    void SetProgressItem(const std::string& text) override { Items.push_back(text); }
+    void SetTransferredBytes(std::int64_t received, std::int64_t total) override
+    {
+        Transferred.emplace_back(received, total);
+    }
     void AppendDebugLine(const std::string& line) override
     {
         Log.push_back(line);
@@ -60,14 +69,14 @@ public:
         TMessageKind Kind;
         std::string Title;
         std::string Text;
+        std::string Detail;
     };
 
     TMessageRecorder()
     {
         SetUserMessageHandler(
-            [this](TMessageKind kind, const std::string& title, const std::string& text) {
-                Messages.push_back({kind, title, text});
-            });
+            [this](TMessageKind kind, const std::string& title, const std::string& text,
+                   const std::string& detail) { Messages.push_back({kind, title, text, detail}); });
     }
     ~TMessageRecorder() { SetUserMessageHandler({}); }
     TMessageRecorder(const TMessageRecorder&) = delete;
