@@ -17,12 +17,6 @@ constexpr const char* ResolverPath = "/get-url/index/link/?link=";
 // Names drawn before giving up on a folder that holds them all.
 constexpr int MaxNameDraws = 1000;
 
-std::string& ResolverBase()
-{
-    static std::string base = QUORVEX_RESOLVER_URL;
-    return base;
-}
-
 std::optional<uint64_t> g_NameSeed;
 
 std::string JoinPath(const std::string& folder, const std::string& name)
@@ -43,16 +37,6 @@ std::string DrawFileName(std::mt19937& random)
 }
 
 }  // namespace
-
-std::string ResolverBaseAddress()
-{
-    return ResolverBase();
-}
-
-void SetResolverBaseAddress(const std::string& base)
-{
-    ResolverBase() = base.empty() ? std::string(QUORVEX_RESOLVER_URL) : base;
-}
 
 void SetDownloadNameSeed(std::optional<uint64_t> seed)
 {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "download/GetInetFileUnit.h"
+#include "download/ResolverLauncher.h"
 
 class TJobHost;
 
@@ -41,10 +42,6 @@ public:
 private:
     TJobHost& m_host;
 };
-
-// The resolving service's address, compiled in; tests point it elsewhere.
-std::string ResolverBaseAddress();
-void SetResolverBaseAddress(const std::string& base);
 
 // Tests fix the seed of the file-name draw; nullopt: a fresh one from the
 // clock for every job.
