@@ -260,10 +260,19 @@ private slots:
         QTest::newRow("mono") << "1|||mp3|||8000 Hz|||mono|||32 "
                               << "mp3"
                               << "-ar 8000 -ab 32k -ac 1 -vn -acodec libmp3lame";
-        QTest::newRow("5:1 counts as one channel")
+        QTest::newRow("5:1 keeps its six channels")
             << "1|||ac3|||48000 Hz|||5:1|||448 "
             << "mp3"
-            << "-ar 48000 -ab 448k -ac 1 -vn -acodec libmp3lame";
+            << "-ar 48000 -ab 448k -ac 6 -vn -acodec libmp3lame";
+        QTest::newRow("5.1(side) without bit rate")
+            << "2|||flac|||48000 Hz|||5.1(side)"
+            << "mp3"
+            << "-ar 48000 -ab [AKBIT]k -ac 6 -vn -acodec libmp3lame";
+        // The tool keeps the input's channels for a value that is no number.
+        QTest::newRow("unknown layout stays unfilled")
+            << "2|||pcm_s16le|||48000 Hz|||surround-ish|||1536 "
+            << "mp3"
+            << "-ar 48000 -ab 1536k -ac [CHANNEL] -vn -acodec libmp3lame";
         QTest::newRow("two audio lines")
             << "205|||mp3|||44100 Hz|||stereo|||128 |||mp2|||22050 Hz|||mono|||64 "
             << "mp3"
@@ -289,6 +298,41 @@ private slots:
             QStringList{"-copyright", "Brimlow LLC",   "-comment", "Quorvex - Media Converter",
                         "-y",         "/out/a_mp3.mp3"};
         QCOMPARE(Q(command.Arguments()), expected);
+    }
+
+    void channelsFromLayout_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<int>("channels");
+        QTest::newRow("mono") << "mono" << 1;
+        QTest::newRow("stereo, any case") << " Stereo " << 2;
+        QTest::newRow("old five-one") << "5:1" << 6;
+        QTest::newRow("5.1") << "5.1" << 6;
+        QTest::newRow("5.1(side)") << "5.1(side)" << 6;
+        QTest::newRow("2.1") << "2.1" << 3;
+        QTest::newRow("quad") << "quad" << 4;
+        QTest::newRow("quad(side)") << "quad(side)" << 4;
+        QTest::newRow("6.1(back)") << "6.1(back)" << 7;
+        QTest::newRow("7.1") << "7.1" << 8;
+        QTest::newRow("7.1(wide-side)") << "7.1(wide-side)" << 8;
+        QTest::newRow("height channels") << "7.1.4" << 12;
+        QTest::newRow("22.2") << "22.2" << 24;
+        QTest::newRow("hexagonal") << "hexagonal" << 6;
+        QTest::newRow("counted") << "3 channels" << 3;
+        QTest::newRow("counted with names") << "3 channels (FL+FR+LFE)" << 3;
+        QTest::newRow("one counted") << "1 channels" << 1;
+        QTest::newRow("none counted") << "0 channels" << 0;
+        QTest::newRow("absurd count") << "99999999999 channels" << 0;
+        QTest::newRow("a bare figure") << "6" << 0;
+        QTest::newRow("figures with a tail") << "5.1 side" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("words") << "surround" << 0;
+    }
+    void channelsFromLayout()
+    {
+        QFETCH(QString, layout);
+        QFETCH(int, channels);
+        QCOMPARE(ChannelCountFromLayout(layout.toStdString()), channels);
     }
 
     void fillsLeavePathsAlone()
