@@ -10,13 +10,14 @@ constexpr size_t MaxKeptLines = 256;
 constexpr size_t MaxLineBytes = 4096;
 
 // How the tool words a setting it could not take as asked.
-constexpr std::array<std::string_view, 6> NoteMarks{
-    ": using ",                    // rate, channels, bit rate, frame size, frame rate
-    "is ignored",                  // an option the encoder has no use for
-    "does not apply to",           // a bit rate for uncompressed audio
-    "the usual tag is written",    // a FourCC that does not fit the codec
-    "is encoded as",               // an encoder Debian lacks, replaced
-    "keeping the input's setting"  // a value that is not a number
+// (A "Same As Input" value the probe could not fill keeps the input's
+// setting, which is what was asked: that line is no note.)
+constexpr std::array<std::string_view, 5> NoteMarks{
+    ": using ",                  // rate, channels, bit rate, frame size, frame rate
+    "is ignored",                // an option the encoder has no use for
+    "does not apply to",         // a bit rate for uncompressed audio
+    "the usual tag is written",  // a FourCC that does not fit the codec
+    "is encoded as",             // an encoder Debian lacks, replaced
 };
 
 }  // namespace
