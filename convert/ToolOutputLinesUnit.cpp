@@ -20,6 +20,29 @@ constexpr std::array<std::string_view, 5> NoteMarks{
     "is encoded as",             // an encoder Debian lacks, replaced
 };
 
+// The blocks the tool prints on every run: the input's and the output's
+// description, the stream mapping, the closing summary and the probe's end.
+constexpr std::array<std::string_view, 10> DescriptionStarts{
+    "Input #",
+    "Output #",
+    "Duration:",
+    "Stream #",
+    "Stream mapping:",
+    "Press [q]",
+    "Metadata:",
+    "video:",
+    "No output file given",
+    "Must supply at least one output file"};
+
+bool IsDescriptionLine(std::string_view line)
+{
+    for (const std::string_view start : DescriptionStarts) {
+        if (line.starts_with(start))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void TToolOutputLines::Add(std::string_view chunk)
@@ -61,8 +84,9 @@ bool IsStatusLine(std::string_view line)
 std::string FailureReason(const TStringList& lines)
 {
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        if (!IsStatusLine(*line) && !TrimString(*line).empty())
-            return TrimString(*line);
+        const std::string text = TrimString(*line);
+        if (!text.empty() && !IsStatusLine(text) && !IsDescriptionLine(text))
+            return text;
     }
     return std::string();
 }

@@ -31,7 +31,8 @@ private:
 bool IsStatusLine(std::string_view line);
 
 // The line of a failed run that says what went wrong: the last line the tool
-// wrote, apart from status lines. Empty when it wrote none.
+// wrote, apart from status lines and the descriptions of input and output
+// every run prints. Empty when it wrote none.
 std::string FailureReason(const TStringList& lines);
 
 // The lines in which the tool says it took another value than the one asked
