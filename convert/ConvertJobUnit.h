@@ -1,9 +1,10 @@
 #pragma once
 
 // The audio and the video conversion jobs, apart from the window: output
-// names, the tool's command lines, the probe's fills, and the loop over the
-// input files with its closing message. The main window passes in what the
-// user chose and unlocks itself when the job returns.
+// names and the loop over the input files with its closing message (the
+// command lines and the probe's fills come from ToolCommandUnit and
+// ProbeFillUnit). The main window passes in what the user chose and unlocks
+// itself when the job returns.
 
 #include <functional>
 #include <string>
