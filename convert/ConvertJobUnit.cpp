@@ -9,43 +9,12 @@
 #include "common/UserMessageUnit.h"
 #include "common/WinSystemFunctionsUnit.h"
 #include "convert/AudioConvertThreadUnit.h"
+#include "convert/JobReportUnit.h"
 #include "convert/VideoConvertThreadUnit.h"
 #include "settings/SettingsTable.h"
 #include "settings/TranslateFormUnit.h"
 
 namespace {
-
-constexpr const char* TagArguments =
-    " -copyright \"Brimlow LLC\" -comment \"Quorvex - Media Converter\" ";
-
-// The settings' arguments are fixed table texts: blanks separate them.
-TStringList BlankSeparated(std::string_view text)
-{
-    TStringList words;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t begin = text.find_first_not_of(' ', pos);
-        if (begin == std::string_view::npos)
-            break;
-        size_t end = text.find(' ', begin);
-        if (end == std::string_view::npos)
-            end = text.size();
-        words.emplace_back(text.substr(begin, end - begin));
-        pos = end;
-    }
-    return words;
-}
-
-std::string JoinWithBlanks(const TStringList& parts)
-{
-    std::string text;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            text += ' ';
-        text += parts[i];
-    }
-    return text;
-}
 
 // Anything at all by that name, a dangling link included.
 bool IsPresent(const std::string& path)
@@ -111,71 +80,6 @@ std::string ToolPath()
     }
 }
 
-TToolCommand TToolCommand::Probe(const std::string& tool, const std::string& input)
-{
-    TToolCommand command;
-    command.m_probe = true;
-    command.m_tool = tool;
-    command.m_input = input;
-    return command;
-}
-
-TToolCommand TToolCommand::Convert(const std::string& tool, const std::string& input,
-                                   const TStringList& settings, const std::string& output)
-{
-    TToolCommand command;
-    command.m_tool = tool;
-    command.m_input = input;
-    command.m_output = output;
-    command.m_settingsText = JoinWithBlanks(settings);
-    command.m_settingsArguments = BlankSeparated(command.m_settingsText);
-    return command;
-}
-
-void TToolCommand::ReplaceInSettings(std::string_view search, std::string_view replacement)
-{
-    m_settingsText = ReplaceString(search, replacement, m_settingsText);
-    for (std::string& argument : m_settingsArguments)
-        argument = ReplaceString(search, replacement, argument);
-}
-
-std::string TToolCommand::CommandLine() const
-{
-    if (m_probe)
-        return m_tool + " -vn -i \"" + m_input + "\" ";
-    return m_tool + "  -i \"" + m_input + "\" " + m_settingsText + TagArguments + "-y \"" +
-           m_output + "\"";
-}
-
-TStringList TToolCommand::Arguments() const
-{
-    if (m_probe)
-        return {m_tool, "-vn", "-i", m_input};
-    TStringList arguments{m_tool, "-i", m_input};
-    arguments.insert(arguments.end(), m_settingsArguments.begin(), m_settingsArguments.end());
-    for (const char* tag :
-         {"-copyright", "Brimlow LLC", "-comment", "Quorvex - Media Converter", "-y"})
-        arguments.emplace_back(tag);
-    arguments.push_back(m_output);
-    return arguments;
-}
-
-void ApplyProbeResult(TToolCommand& command, const std::string& probeResult,
-                      std::string_view extension)
-{
-    const TStringList fields = SplitString("|||", probeResult);
-    if (fields.size() >= 3)
-        command.ReplaceInSettings("[KHZ]", TrimString(ReplaceString("Hz", "", fields[2])));
-    if (fields.size() >= 4) {
-        const bool stereo = TrimString(AsciiLowerCase(fields[3])) == "stereo";
-        command.ReplaceInSettings("[CHANNEL]", stereo ? "2" : "1");
-    }
-    if (fields.size() == 5)
-        command.ReplaceInSettings("[AKBIT]", TrimString(ReplaceString("kbit", "", fields[4])));
-    if (AsciiLowerCase(extension) == "ogg")
-        command.ReplaceInSettings("-ab", "-aq");
-}
-
 namespace {
 
 // What a job needs of the page, looked up in the settings table.
@@ -224,10 +128,34 @@ bool Converted(const TToolRunner& runner, const std::string& output)
     return !runner.Stopped && runner.ExitCode == 0 && IsWrittenFile(output);
 }
 
+// Why a run that was not cancelled gave no OUTPUT: the tool's own line when it
+// wrote one, else what the program saw.
+std::string FailureText(const TToolRunner& runner, const std::string& output)
+{
+    if (!runner.Started)
+        return "the conversion tool could not be started";
+    if (runner.ExitCode < 0)
+        return "the conversion tool ended abnormally";
+    if (runner.ExitCode == 0)
+        return "the conversion tool wrote no file '" + output + "'";
+    const std::string reason = FailureReason(runner.Output.Lines());
+    if (!reason.empty())
+        return reason;
+    return "the conversion tool failed with exit code " + std::to_string(runner.ExitCode);
+}
+
+// "2 of 4: song.flac": what the progress panel shows beside the bar.
+std::string ProgressItemText(int fileNumber, int filesCount, const std::string& input)
+{
+    return std::to_string(fileNumber) + " of " + std::to_string(filesCount) + ": " +
+           ExtractFileNamePart(input);
+}
+
 int RunJob(const TJobPlan& plan, TJobHost& host)
 {
     const int filesCount = static_cast<int>(plan.InputFiles.size());
     int converted = 0;
+    TJobReport report;
     // Places no output may go to: the job's own inputs (converting one file
     // must never destroy another that is still to come, or one the user chose
     // as a source) and the outputs this job has written already.
@@ -240,6 +168,7 @@ int RunJob(const TJobPlan& plan, TJobHost& host)
     for (int i = 0; i < filesCount && plan.FormatChosen; ++i) {
         host.ProcessMessages();
         const std::string& input = plan.InputFiles[static_cast<size_t>(i)];
+        host.SetProgressItem(ProgressItemText(i + 1, filesCount, input));
         const std::string output =
             OutputFilePath(DestinationFolderPath(plan.DestinationFolder), OutputFileName(input),
                            plan.Extension, isTaken, IsPresent);
@@ -268,16 +197,20 @@ int RunJob(const TJobPlan& plan, TJobHost& host)
         if (Converted(*run, output)) {
             ++converted;
             taken.insert(PlaceKey(output));
+        } else if (!run->Stopped) {
+            report.AddFailure(input, FailureText(*run, output));
         }
+        report.AddNotes(input, SettingNotes(run->Output.Lines()));
         run.reset();
     }
 
     if (!host.StopRequested()) {
         if (converted == filesCount && plan.FormatChosen)
             ShowUserMessage(TMessageKind::Information,
-                            plan.Audio ? MsgAudioConverted : MsgVideoConverted);
+                            plan.Audio ? MsgAudioConverted : MsgVideoConverted,
+                            report.DetailText());
         else
-            ShowUserMessage(TMessageKind::Warning, MsgCannotCreate);
+            ShowUserMessage(TMessageKind::Warning, MsgCannotCreate, report.DetailText());
     }
     return converted;
 }

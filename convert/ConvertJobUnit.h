@@ -1,15 +1,18 @@
 #pragma once
 
 // The audio and the video conversion jobs, apart from the window: output
-// names, the tool's command lines, the probe's fills, and the loop over the
-// input files with its closing message. The main window passes in what the
-// user chose and unlocks itself when the job returns.
+// names and the loop over the input files with its closing message (the
+// command lines and the probe's fills come from ToolCommandUnit and
+// ProbeFillUnit). The main window passes in what the user chose and unlocks
+// itself when the job returns.
 
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include "common/StringFunctionsUnit.h"
+#include "convert/ProbeFillUnit.h"
+#include "convert/ToolCommandUnit.h"
 
 class TJobHost;
 
@@ -31,39 +34,6 @@ std::string OutputFilePath(const std::string& folder, const std::string& name,
 // The tool's path: the temporary directory + "ffmod.exe" ("" when there is no
 // usable temporary directory, which makes every run fail to start).
 std::string ToolPath();
-
-// One command of the tool, kept both as the text the log shows and as the
-// list of arguments the tool receives. Paths are single arguments; the
-// settings' arguments are the only part that replacements touch.
-class TToolCommand
-{
-public:
-    // TOOL -vn -i "INPUT" (with a trailing blank).
-    static TToolCommand Probe(const std::string& tool, const std::string& input);
-    // TOOL  -i "INPUT" SETTINGS -copyright ... -y "OUTPUT"; SETTINGS are the
-    // chosen rows' arguments in command order, joined by one blank.
-    static TToolCommand Convert(const std::string& tool, const std::string& input,
-                                const TStringList& settings, const std::string& output);
-
-    // Replaces every SEARCH in the settings' arguments.
-    void ReplaceInSettings(std::string_view search, std::string_view replacement);
-
-    std::string CommandLine() const;
-    TStringList Arguments() const;
-
-private:
-    bool m_probe = false;
-    std::string m_tool;
-    std::string m_input;
-    std::string m_output;
-    std::string m_settingsText;
-    TStringList m_settingsArguments;
-};
-
-// Fills the "Same As Input" placeholders from the probe result text and turns
-// "-ab" into "-aq" for an OGG output.
-void ApplyProbeResult(TToolCommand& command, const std::string& probeResult,
-                      std::string_view extension);
 
 struct TAudioJobInput
 {

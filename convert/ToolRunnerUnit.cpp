@@ -224,6 +224,8 @@ void TToolRunner::RunTool(bool logChunks)
     ResultText.clear();
     ExitCode = -1;
     Stopped = false;
+    Started = false;
+    Output = TToolOutputLines();
     m_scan = TScanState();
 
     // A cancelled job walks its remaining files without starting the tool.
@@ -244,9 +246,15 @@ void TToolRunner::RunTool(bool logChunks)
         process.start(QIODevice::ReadOnly);
     }
     if (Arguments.empty() || !process.waitForStarted(-1)) {
-        ShowUserMessage(TMessageKind::Warning, MsgCannotCreate);
+        const std::string tool = Arguments.empty() ? std::string() : Arguments.front();
+        ShowUserMessage(
+            TMessageKind::Warning, MsgCannotCreate,
+            tool.empty() ? std::string("No usable temporary folder for the "
+                                       "conversion tool")
+                         : "Cannot start '" + tool + "': " + process.errorString().toStdString());
         return;
     }
+    Started = true;
 
     for (;;) {
         if (m_host.StopRequested()) {
@@ -272,8 +280,10 @@ void TToolRunner::RunTool(bool logChunks)
         const std::string chunk = data.toStdString();
         if (logChunks)
             m_host.AppendDebugLine(chunk);
+        Output.Add(chunk);
         ScanChunk(chunk);
     }
+    Output.Finish();
 
     // The read that finds the output closed gives one last, empty chunk: the
     // log of a run that ended on its own closes with an empty line.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/StringFunctionsUnit.h"
+#include "convert/ToolOutputLinesUnit.h"
 
 class TJobHost;
 
@@ -65,6 +66,10 @@ public:
     int ExitCode = -1;
     // Whether the run ended because the job was cancelled.
     bool Stopped = false;
+    // Whether the tool was started at all.
+    bool Started = false;
+    // The tool's output lines, status lines left out (logged or not).
+    TToolOutputLines Output;
 
     // Runs the tool once and returns when the run is over.
     void Start();

@@ -57,8 +57,11 @@ bool WriteDeclaredProperty(QObject* object, const char* name, const QVariant& va
 bool SetCaption(QObject* object, const QString& value)
 {
     if (auto* action = qobject_cast<QAction*>(object)) {
-        action->setSeparator(value == QLatin1String("-"));
-        action->setText(value);
+        // "-" makes the item a separator line; a separator carries no text,
+        // which some menu styles would draw beside the line.
+        const bool separator = value == QLatin1String("-");
+        action->setSeparator(separator);
+        action->setText(separator ? QString() : value);
         return true;
     }
     if (auto* label = qobject_cast<QLabel*>(object)) {

@@ -3,7 +3,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QSet>
 #include <QUrl>
+
+#include "common/UserMessageUnit.h"
 
 namespace {
 
@@ -19,7 +23,68 @@ TSelectFolderDialog::TAnswer& FolderAnswer()
     return answer;
 }
 
+QString CleanPath(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+void ReportMissingFiles(const QStringList& missing)
+{
+    std::string text;
+    for (const QString& name : missing) {
+        if (!text.empty())
+            text += '\n';
+        text += "File not found, not added: " + name.toStdString();
+    }
+    ShowUserMessage(TMessageKind::Warning, text);
+}
+
 }  // namespace
+
+QStringList TypedFileNames(const QString& fieldText, const QString& folder)
+{
+    QStringList names;
+    if (fieldText.contains(QLatin1Char('"'))) {
+        // Every second piece between the quotes is a name.
+        const QStringList pieces = fieldText.split(QLatin1Char('"'));
+        for (qsizetype i = 1; i < pieces.size(); i += 2) {
+            if (!pieces[i].isEmpty())
+                names << pieces[i];
+        }
+    } else if (!fieldText.trimmed().isEmpty()) {
+        names << fieldText;
+    }
+    const QDir base(folder);
+    for (QString& name : names)
+        name = QDir::cleanPath(base.absoluteFilePath(name));
+    return names;
+}
+
+TChosenFiles CompleteWithTypedNames(const QStringList& selected, const QStringList& typed)
+{
+    TChosenFiles chosen;
+    QSet<QString> seen;
+    const auto add = [&chosen, &seen](const QString& path) {
+        const QString key = CleanPath(path);
+        if (seen.contains(key))
+            return;
+        seen.insert(key);
+        chosen.Files << path;
+    };
+    QSet<QString> selectedKeys;
+    for (const QString& path : selected)
+        selectedKeys.insert(CleanPath(path));
+    for (const QString& name : typed) {
+        const QFileInfo info(name);
+        if (selectedKeys.contains(CleanPath(name)) || (info.exists() && !info.isDir()))
+            add(name);
+        else if (!info.isDir())
+            chosen.Missing << name;
+    }
+    for (const QString& path : selected)
+        add(path);
+    return chosen;
+}
 
 TOpenDialog::TOpenDialog(const QString& name, QObject* parent) : QObject(parent)
 {
@@ -31,26 +96,52 @@ void TOpenDialog::SetAnswer(TAnswer answer)
     OpenAnswer() = std::move(answer);
 }
 
+QStringList TOpenDialog::NameFilters() const
+{
+    QStringList filters;
+    if (!m_Filter.isEmpty())
+        filters << m_Filter;
+    filters << QString::fromLatin1(AllFilesFilter);
+    return filters;
+}
+
+void TOpenDialog::Prepare(QFileDialog& dialog) const
+{
+    dialog.setWindowTitle(m_Title);
+    dialog.setDirectory(m_InitialDir);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Links are returned as themselves, not as their targets.
+    dialog.setOption(QFileDialog::DontResolveSymlinks);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    // The table's patterns are spelled out for every case of every letter;
+    // the user sees the filters' descriptions only.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = NameFilters();
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.constFirst());
+}
+
 bool TOpenDialog::Execute(QWidget* parent)
 {
     std::optional<QStringList> chosen;
     if (OpenAnswer()) {
         chosen = OpenAnswer()(*this);
     } else {
-        QFileDialog dialog(parent, m_Title, m_InitialDir);
-        dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        // Links are returned as themselves, not as their targets.
-        dialog.setOption(QFileDialog::DontResolveSymlinks);
-        dialog.setOption(QFileDialog::ReadOnly, false);
-        if (!m_Filter.isEmpty()) {
-            // The patterns are spelled out for every case of every letter;
-            // the user sees the filter's description only.
-            dialog.setOption(QFileDialog::HideNameFilterDetails);
-            dialog.setNameFilter(m_Filter);
+        QFileDialog dialog(parent);
+        Prepare(dialog);
+        if (dialog.exec() == QDialog::Accepted) {
+            // The dialog drops a typed name its filter hides once another
+            // typed name is shown: the typed names are checked here.
+            const auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            const TChosenFiles files = CompleteWithTypedNames(
+                dialog.selectedFiles(),
+                field ? TypedFileNames(field->text(), dialog.directory().absolutePath())
+                      : QStringList());
+            if (!files.Missing.isEmpty())
+                ReportMissingFiles(files.Missing);
+            chosen = files.Files;
         }
-        if (dialog.exec() == QDialog::Accepted)
-            chosen = dialog.selectedFiles();
     }
     if (!chosen || chosen->isEmpty())
         return false;

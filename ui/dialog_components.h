@@ -12,7 +12,27 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
 class QWidget;
+
+// The filter that offers every file, after the table's own filter.
+inline constexpr const char* AllFilesFilter = "All files (*)";
+
+// The names typed into a file dialog's name field: one name, or several each
+// in double quotes ("a.mp3" "b.flac"); a relative name is taken in FOLDER.
+QStringList TypedFileNames(const QString& fieldText, const QString& folder);
+
+// What an open dialog gives back once the typed names are checked.
+struct TChosenFiles
+{
+    QStringList Files;    // every chosen file, each once
+    QStringList Missing;  // typed names that are not an existing file
+};
+
+// The dialog's selection completed by the typed names: a typed name that is
+// an existing file is kept even when the dialog left it out (its filter hid
+// it); the typed order comes first, then selected files that were not typed.
+TChosenFiles CompleteWithTypedNames(const QStringList& selected, const QStringList& typed);
 
 class TOpenDialog : public QObject
 {
@@ -36,8 +56,15 @@ public:
     QString InitialDir() const { return m_InitialDir; }
     void SetInitialDir(const QString& dir) { m_InitialDir = dir; }
 
+    // The filters the dialog offers: the table's filter first (the one shown
+    // at the start), then every file.
+    QStringList NameFilters() const;
+    // Gives a file dialog this component's title, folder, filters and modes.
+    void Prepare(QFileDialog& dialog) const;
+
     // Shows the dialog modally over PARENT; false when the user cancelled.
-    // On true, Files() holds the chosen full paths in the dialog's order.
+    // On true, Files() holds the chosen full paths in the dialog's order. A
+    // typed name that does not exist is named in a warning and left out.
     bool Execute(QWidget* parent);
     QStringList Files() const { return m_Files; }
 

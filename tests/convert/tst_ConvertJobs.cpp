@@ -225,18 +225,41 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<bool>("writes");
         QTest::addColumn<int>("converted");
+        QTest::addColumn<QByteArray>("after");  // printed after the output is written
+        // The box's detail: one entry per file (%n its name, %o its output).
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<QString>("entry");
 
+        const QString failed = "Not converted:";
+        const QString changed = "Settings changed to what the format takes:";
         for (bool audio : {true, false}) {
             const char* page = audio ? "audio: " : "video: ";
-            QTest::addRow("%sconverted", page) << audio << ProgressOutput << 0 << true << 2;
+            QTest::addRow("%sconverted", page)
+                << audio << ProgressOutput << 0 << true << 2 << QByteArray() << ""
+                << "";
             QTest::addRow("%sfails after one progress line", page)
-                << audio << ProgressOutput << 1 << true << 0;
+                << audio << ProgressOutput << 1 << true << 0 << QByteArray() << failed
+                << "%n: the conversion tool failed with exit code 1";
             QTest::addRow("%sends well but writes nothing", page)
-                << audio << ProgressOutput << 0 << false << 0;
+                << audio << ProgressOutput << 0 << false << 0 << QByteArray() << failed
+                << "%n: the conversion tool wrote no file '%o'";
             QTest::addRow("%sclip shorter than a second", page)
                 << audio
                 << ToolLines({"  Duration: 00:00:00.40, start: 0.000000", "time=0.30 bitrate="})
-                << 0 << true << 2;
+                << 0 << true << 2 << QByteArray() << ""
+                << "";
+            QTest::addRow("%sfails with its reason", page)
+                << audio << ProgressOutput << 1 << false << 0
+                << ToolLines({"Cannot write '/full/x.mp3': No space left on device"}) << failed
+                << "%n: Cannot write '/full/x.mp3': No space left on device";
+            QTest::addRow("%sreason after the status line, in pieces", page)
+                << audio << ProgressOutput + "size=   1kB time=6.00 bitrate= 1.0kbits/s\r" << 1
+                << false << 0 << QByteArray("damaged input: 0.05 of 3.0 s could be read\r\n")
+                << failed << "%n: damaged input: 0.05 of 3.0 s could be read";
+            QTest::addRow("%sconverted with a changed setting", page)
+                << audio << ProgressOutput << 0 << true << 2
+                << ToolLines({"Sample rate 8000 Hz is not supported by ac3: using 32000 Hz"})
+                << changed << "%n: Sample rate 8000 Hz is not supported by ac3: using 32000 Hz";
         }
     }
     void closingMessage()
@@ -246,15 +269,30 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(bool, writes);
         QFETCH(int, converted);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, heading);
+        QFETCH(QString, entry);
         TFakeToolPlan plan;
         plan.ConvertText = output;
         plan.ConvertExit = exitCode;
         plan.CreateOutput = writes;
+        plan.AfterText = after;
         QVERIFY(m_tool->Install(plan));
 
         TMessageRecorder messages;
         TRecordingHost host;
         QCOMPARE(RunJob(audio, {"/in/one.wav", "/in/two.wav"}, host), converted);
+        QString detail;
+        if (!heading.isEmpty()) {
+            detail = heading + "\n";
+            for (const char* name : {"one", "two"})
+                detail +=
+                    QString(entry)
+                        .replace("%n", QString("%1.wav").arg(name))
+                        .replace("%o",
+                                 QString("%1/%2_wav.%3").arg(m_out, name, audio ? "mp3" : "avi")) +
+                    "\n";
+        }
         QCOMPARE(messages.Messages.size(), size_t(1));
         const bool success = converted == 2;
         QCOMPARE(messages.Messages[0].Kind,
@@ -262,6 +300,32 @@ private slots:
         QCOMPARE(messages.Messages[0].Text,
                  std::string(!success ? MsgCannotCreate
                                       : (audio ? MsgAudioConverted : MsgVideoConverted)));
+        QCOMPARE(QString::fromStdString(messages.Messages[0].Detail), detail);
+    }
+
+    void eachFileIsAnnouncedBeforeItsRuns_data()
+    {
+        QTest::addColumn<bool>("audio");
+        QTest::newRow("audio") << true;
+        QTest::newRow("video") << false;
+    }
+    void eachFileIsAnnouncedBeforeItsRuns()
+    {
+        QFETCH(bool, audio);
+        QVERIFY(m_tool->Install({}));
+        TMessageRecorder messages;
+        TRecordingHost host;
+        // Each file's command is logged after its announcement.
+        std::vector<size_t> announcedAtCommand;
+        const std::string command = audio ? "RUN: " : m_tool->ToolPath();
+        host.OnLogLine = [&](TRecordingHost& h) {
+            if (h.Log.back().starts_with(command))
+                announcedAtCommand.push_back(h.Items.size());
+        };
+        QCOMPARE(RunJob(audio, {"/in/a.wav", "/music/b c.mp3", "/x.y/d.e.flac"}, host), 3);
+        QCOMPARE(host.Items, (std::vector<std::string>{"1 of 3: a.wav", "2 of 3: b c.mp3",
+                                                       "3 of 3: d.e.flac"}));
+        QCOMPARE(announcedAtCommand, (std::vector<size_t>{1, 2, 3}));
     }
 
     void missingTool_data()
@@ -283,6 +347,15 @@ private slots:
             QCOMPARE(message.Kind, TMessageKind::Warning);
             QCOMPARE(message.Text, std::string(MsgCannotCreate));
         }
+        // Each run's box names the tool it could not start; the closing box
+        // names every file.
+        for (int i = 0; i + 1 < boxes; ++i)
+            QVERIFY(messages.Messages[size_t(i)].Detail.starts_with("Cannot start '" +
+                                                                    m_tool->ToolPath() + "': "));
+        QCOMPARE(messages.Messages.back().Detail,
+                 std::string("Not converted:\n"
+                             "one.wav: the conversion tool could not be started\n"
+                             "two.wav: the conversion tool could not be started\n"));
         // Every file still has its command in the log.
         QCOMPARE(audio ? host.LinesStartingWith("RUN: ") : static_cast<int>(host.Log.size()), 2);
     }

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "convert/ConvertJobUnit.h"
+#include "convert/ToolOutputLinesUnit.h"
 #include "convert/ToolRunnerUnit.h"
 
 namespace {
@@ -13,6 +14,12 @@ namespace {
 QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+// Lines as the tool writes them, each ended by CR LF.
+QString CrLf(const QStringList& lines)
+{
+    return lines.join("\r\n") + "\r\n";
 }
 
 QStringList Q(const TStringList& list)
@@ -260,10 +267,19 @@ private slots:
         QTest::newRow("mono") << "1|||mp3|||8000 Hz|||mono|||32 "
                               << "mp3"
                               << "-ar 8000 -ab 32k -ac 1 -vn -acodec libmp3lame";
-        QTest::newRow("5:1 counts as one channel")
+        QTest::newRow("5:1 keeps its six channels")
             << "1|||ac3|||48000 Hz|||5:1|||448 "
             << "mp3"
-            << "-ar 48000 -ab 448k -ac 1 -vn -acodec libmp3lame";
+            << "-ar 48000 -ab 448k -ac 6 -vn -acodec libmp3lame";
+        QTest::newRow("5.1(side) without bit rate")
+            << "2|||flac|||48000 Hz|||5.1(side)"
+            << "mp3"
+            << "-ar 48000 -ab [AKBIT]k -ac 6 -vn -acodec libmp3lame";
+        // The tool keeps the input's channels for a value that is no number.
+        QTest::newRow("unknown layout stays unfilled")
+            << "2|||pcm_s16le|||48000 Hz|||surround-ish|||1536 "
+            << "mp3"
+            << "-ar 48000 -ab 1536k -ac [CHANNEL] -vn -acodec libmp3lame";
         QTest::newRow("two audio lines")
             << "205|||mp3|||44100 Hz|||stereo|||128 |||mp2|||22050 Hz|||mono|||64 "
             << "mp3"
@@ -289,6 +305,127 @@ private slots:
             QStringList{"-copyright", "Brimlow LLC",   "-comment", "Quorvex - Media Converter",
                         "-y",         "/out/a_mp3.mp3"};
         QCOMPARE(Q(command.Arguments()), expected);
+    }
+
+    void channelsFromLayout_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<int>("channels");
+        QTest::newRow("mono") << "mono" << 1;
+        QTest::newRow("stereo, any case") << " Stereo " << 2;
+        QTest::newRow("old five-one") << "5:1" << 6;
+        QTest::newRow("5.1") << "5.1" << 6;
+        QTest::newRow("5.1(side)") << "5.1(side)" << 6;
+        QTest::newRow("2.1") << "2.1" << 3;
+        QTest::newRow("quad") << "quad" << 4;
+        QTest::newRow("quad(side)") << "quad(side)" << 4;
+        QTest::newRow("6.1(back)") << "6.1(back)" << 7;
+        QTest::newRow("7.1") << "7.1" << 8;
+        QTest::newRow("7.1(wide-side)") << "7.1(wide-side)" << 8;
+        QTest::newRow("height channels") << "7.1.4" << 12;
+        QTest::newRow("22.2") << "22.2" << 24;
+        QTest::newRow("hexagonal") << "hexagonal" << 6;
+        QTest::newRow("counted") << "3 channels" << 3;
+        QTest::newRow("counted with names") << "3 channels (FL+FR+LFE)" << 3;
+        QTest::newRow("one counted") << "1 channels" << 1;
+        QTest::newRow("none counted") << "0 channels" << 0;
+        QTest::newRow("absurd count") << "99999999999 channels" << 0;
+        QTest::newRow("a bare figure") << "6" << 0;
+        QTest::newRow("figures with a tail") << "5.1 side" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("words") << "surround" << 0;
+    }
+    void channelsFromLayout()
+    {
+        QFETCH(QString, layout);
+        QFETCH(int, channels);
+        QCOMPARE(ChannelCountFromLayout(layout.toStdString()), channels);
+    }
+
+    void toolOutputLines_data()
+    {
+        QTest::addColumn<QStringList>("chunks");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QStringList>("notes");
+
+        QTest::newRow("a line across three chunks")
+            << QStringList{"Cannot wr", "ite '/o/a.mp3': Permission de", "nied\r\n"}
+            << QStringList{"Cannot write '/o/a.mp3': Permission denied"}
+            << "Cannot write '/o/a.mp3': Permission denied" << QStringList();
+        QTest::newRow("status lines are not kept, CR alone ends them")
+            << QStringList{"size=  1kB time=1.00 bitrate= 8.0kbits/s\r",
+                           "frame=  25 fps=0 q=2.0 size=  2kB time=1.00\r",
+                           "Error while encoding for '/o/b.mp3': I/O error\r\n"}
+            << QStringList{"Error while encoding for '/o/b.mp3': I/O error"}
+            << "Error while encoding for '/o/b.mp3': I/O error" << QStringList();
+        QTest::newRow("last line without its end")
+            << QStringList{"  Duration: 00:00:02.0, start: 0.000000\r\n", "damaged input: 0.05"}
+            << QStringList{"Duration: 00:00:02.0, start: 0.000000", "damaged input: 0.05"}
+            << "damaged input: 0.05" << QStringList();
+        QTest::newRow("descriptions give no reason")
+            << QStringList{CrLf(
+                   {"Input #0, flac, from 'a.flac':", "  Duration: 00:00:02.0, start: 0.000000",
+                    "    Stream #0.0: Audio: flac, 44100 Hz, 5:1",
+                    "Output #0, mp3, to 'b.mp3':", "Stream mapping:", "  Stream #0.0 -> #0.0",
+                    "Press [q] to stop encoding", "video:0kB audio:17kB global headers:0kB"})}
+            << QStringList{"Input #0, flac, from 'a.flac':",
+                           "Duration: 00:00:02.0, start: 0.000000",
+                           "Stream #0.0: Audio: flac, 44100 Hz, 5:1",
+                           "Output #0, mp3, to 'b.mp3':",
+                           "Stream mapping:",
+                           "Stream #0.0 -> #0.0",
+                           "Press [q] to stop encoding",
+                           "video:0kB audio:17kB global headers:0kB"}
+            << "" << QStringList();
+        const QStringList notes{
+            "6 channels are more than libmp3lame takes: using 2",
+            "Audio bit rate 320 kb/s is not supported by libmp3lame at 8000 Hz: using 64 kb/s",
+            "libmp3lame has no quality setting: -aq is ignored",
+            "The bit rate does not apply to pcm_s16le (uncompressed): the audio keeps its full "
+            "rate",
+            "The tag XVID does not fit mpeg4 in 'o.mp4': the usual tag is written",
+            "No AMR-NB encoder is available: the audio is encoded as AAC instead"};
+        QTest::newRow("notes, not the unfilled value")
+            << QStringList{CrLf({"Option -ab: '[AKBIT]k' is not a value; keeping the "
+                                 "input's setting"}) +
+                           notes.join("\r\n") + "\r\n"}
+            << QStringList{"Option -ab: '[AKBIT]k' is not a value; keeping the input's setting"} +
+                   notes
+            << notes.back() << notes;
+    }
+    void toolOutputLines()
+    {
+        QFETCH(QStringList, chunks);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, reason);
+        QFETCH(QStringList, notes);
+        TToolOutputLines output;
+        for (const QString& chunk : chunks)
+            output.Add(chunk.toStdString());
+        output.Finish();
+        QCOMPARE(Q(output.Lines()), lines);
+        QCOMPARE(Q(FailureReason(output.Lines())), reason);
+        QCOMPARE(Q(SettingNotes(output.Lines())), notes);
+    }
+
+    void toolOutputLinesAreBounded()
+    {
+        // A tool that talks without end costs bounded memory, and its last
+        // word, the reason, is still there.
+        TToolOutputLines output;
+        const std::string line(10000, 'x');
+        for (int i = 0; i < 5000; ++i)
+            output.Add(line + "\r\n");
+        output.Add("Cannot write '/o/a.mp3': No space left on device\r\n");
+        output.Finish();
+        QVERIFY(output.Lines().size() <= 256);
+        size_t bytes = 0;
+        for (const std::string& kept : output.Lines())
+            bytes += kept.size();
+        QVERIFY(bytes <= 256 * 4096);
+        QCOMPARE(Q(FailureReason(output.Lines())),
+                 QStringLiteral("Cannot write '/o/a.mp3': No space left on device"));
     }
 
     void fillsLeavePathsAlone()

@@ -5,6 +5,8 @@
 
 #include <map>
 
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -38,6 +40,34 @@ bool Generate(const QString& path, bool video)
     return MakeMedia(args);
 }
 
+// A folder no file can be created in while it lives, also for root (which
+// passes over permission bits; the folder is made immutable then).
+class TUnwritableFolder
+{
+public:
+    explicit TUnwritableFolder(const QString& path) : m_path(path)
+    {
+        m_ready =
+            QDir().mkpath(path) && QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+        if (m_ready && geteuid() == 0)
+            m_ready = m_immutable = Run("chattr", {"+i", path}).ExitCode == 0;
+    }
+    ~TUnwritableFolder()
+    {
+        if (m_immutable)
+            Run("chattr", {"-i", m_path});
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    TUnwritableFolder(const TUnwritableFolder&) = delete;
+    TUnwritableFolder& operator=(const TUnwritableFolder&) = delete;
+    bool Ready() const { return m_ready; }
+
+private:
+    QString m_path;
+    bool m_ready = false;
+    bool m_immutable = false;
+};
+
 int Count(const std::string& text, const std::string& what)
 {
     int count = 0;
@@ -56,6 +86,8 @@ private:
     QTemporaryDir m_media;
     QStringList m_audioInputs;
     QStringList m_videoInputs;
+    QString m_surround;   // 6 channels, 5.1 layout
+    QString m_videoOnly;  // no audio stream
     std::unique_ptr<TFakeToolDir> m_tool;
     std::unique_ptr<TMainWindow> m_window;
     QString m_out;
@@ -99,6 +131,26 @@ private slots:
             QVERIFY2(Generate(input, false), qPrintable(input));
         for (const QString& input : m_videoInputs)
             QVERIFY2(Generate(input, true), qPrintable(input));
+        m_surround = in + "/surround.flac";
+        QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-af",
+                           "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", m_surround}));
+        m_videoOnly = in + "/picture only.mp4";
+        QVERIFY(MakeMedia(
+            {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=1", "-an", m_videoOnly}));
+    }
+
+    bool InstallRealTool()
+    {
+        return QFile::exists(RealToolPath()) &&
+               QFile::copy(RealToolPath(), m_tool->File("ffmod.exe"));
+    }
+
+    // The closing box's detail text, when there was exactly one box.
+    static QString OnlyDetail(const TMessageRecorder& messages)
+    {
+        return messages.Messages.size() == 1
+                   ? QString::fromStdString(messages.Messages.front().Detail)
+                   : QStringLiteral("(%1 boxes)").arg(messages.Messages.size());
     }
 
     void init()
@@ -232,6 +284,155 @@ private slots:
         QCOMPARE(messages.Texts(), QStringList{MsgVideoConverted});
         QVERIFY(QFile::exists(m_out + "/a_avi.avi"));
         QVERIFY(QFile::exists(m_out + "/b_avi.avi"));
+    }
+
+    void sameAsInputKeepsTheChannels_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QString>("note");
+
+        QTest::newRow("WAV") << "Waveform Audio Format (WAV)"
+                             << "wav" << 6 << QString();
+        QTest::newRow("AC-3") << "Dolby Digital DVD Audio (AC3)"
+                              << "ac3" << 6 << QString();
+        QTest::newRow("MP3 holds two")
+            << "MPEG Layer-3 (MP3)"
+            << "mp3" << 2 << "surround.flac: 6 channels are more than libmp3lame takes: using 2";
+    }
+    void sameAsInputKeepsTheChannels()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, extension);
+        QFETCH(int, channels);
+        QFETCH(QString, note);
+        if (!InstallRealTool())
+            QSKIP("the conversion tool is not built");
+        QVERIFY(Prepare(TPage::Audio, {m_surround}, format.toUtf8().constData()));
+        TMessageRecorder messages;
+        Ok()->click();
+        QCOMPARE(messages.Texts(), QStringList{MsgAudioConverted});
+        // The probe shows the input's layout; the command asks for its six channels.
+        QVERIFY2(QString::fromStdString(Log()).contains(" -ac 6 -vn"), Log().c_str());
+        const QJsonObject audio = StreamOf(Probe(m_out + "/surround_flac." + extension), "audio");
+        QCOMPARE(audio.value("channels").toInt(), channels);
+        if (note.isEmpty())
+            QVERIFY2(OnlyDetail(messages).isEmpty(), qPrintable(OnlyDetail(messages)));
+        else
+            QVERIFY2(OnlyDetail(messages).contains(note), qPrintable(OnlyDetail(messages)));
+    }
+
+    void failedFilesAreNamedWithTheirReason_data()
+    {
+        QTest::addColumn<bool>("audio");
+        QTest::addColumn<QString>("destination");  // "locked", "gone" or "" for the usual one
+        QTest::addColumn<bool>("withVideoOnly");
+        QTest::addColumn<QStringList>("failed");  // file name: the tool's reason, in job order
+
+        QTest::newRow("no audio among good files")
+            << true << "" << true
+            << QStringList{"picture only.mp4: '%in/picture only.mp4': no audio stream"};
+        QTest::newRow("audio, folder not writable")
+            << true << "locked" << false
+            << QStringList{"first.take.wav: Cannot write '%out/first_take_wav.mp3': ",
+                           "-second 'take'.mp3: Cannot write '%out/-second 'take'_mp3.mp3': "};
+        QTest::newRow("audio, folder gone")
+            << true << "gone" << false
+            << QStringList{"first.take.wav: Cannot write '%out/first_take_wav.mp3': the folder",
+                           "-second 'take'.mp3: Cannot write '%out/-second 'take'_mp3.mp3': the "
+                           "folder"};
+        QTest::newRow("video, folder not writable")
+            << false << "locked" << false
+            << QStringList{"first.take.mkv: Cannot write '%out/first_take_mkv.mp4': ",
+                           "-second 'take'.avi: Cannot write '%out/-second 'take'_avi.mp4': "};
+    }
+    void failedFilesAreNamedWithTheirReason()
+    {
+        QFETCH(bool, audio);
+        QFETCH(QString, destination);
+        QFETCH(bool, withVideoOnly);
+        QFETCH(QStringList, failed);
+        if (!InstallRealTool())
+            QSKIP("the conversion tool is not built");
+        QString out = m_out;
+        if (!destination.isEmpty())
+            out = m_tool->File(destination);
+        TUnwritableFolder locked(m_tool->File("locked"));
+        if (destination == QLatin1String("locked") && !locked.Ready())
+            QSKIP("no folder can be made unwritable here");
+
+        QStringList inputs = audio ? m_audioInputs : m_videoInputs;
+        if (withVideoOnly)
+            inputs.insert(1, m_videoOnly);
+        QVERIFY(PrepareConversion(*m_window, audio ? TPage::Audio : TPage::Video, inputs, out,
+                                  audio ? "MPEG Layer-3 (MP3)" : "MPEG-4 Video File (MP4)"));
+        TMessageRecorder messages;
+        Ok()->click();
+        QCOMPARE(messages.Texts(), QStringList{MsgCannotCreate});
+
+        // The closing box's text stays as it is; its detail names each failed
+        // file and the reason the tool gave, and only those.
+        const QString detail = OnlyDetail(messages);
+        const QString in = QFileInfo(m_surround).absolutePath();
+        // (Notes on the good files' settings may follow in a section of their own.)
+        QStringList lines = detail.section("\n\n", 0, 0).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.takeFirst(), QStringLiteral("Not converted:"));
+        QVERIFY2(lines.size() == failed.size(), qPrintable(detail));
+        for (qsizetype i = 0; i < failed.size(); ++i) {
+            const QString expected = QString(failed[i]).replace("%in", in).replace("%out", out);
+            QVERIFY2(lines[i].startsWith(expected), qPrintable(lines[i] + " / " + expected));
+        }
+        if (withVideoOnly) {
+            QVERIFY(QFile::exists(m_out + "/first_take_wav.mp3"));
+            QVERIFY(QFile::exists(m_out + "/-second 'take'_mp3.mp3"));
+        }
+    }
+
+    void settingNotesOnSuccess_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("frequency");
+        QTest::addColumn<QString>("bitrate");
+        QTest::addColumn<QStringList>("notes");
+
+        QTest::newRow("MP3 320k at 8 kHz")
+            << "MPEG Layer-3 (MP3)"
+            << "8000 kHz"
+            << "320 kbit"
+            << QStringList{
+                   "first.take.wav: Audio bit rate 320 kb/s is not supported by "
+                   "libmp3lame at 8000 Hz: using 64 kb/s"};
+        QTest::newRow("AC-3 at 8 kHz, the input's bit rate")
+            << "Dolby Digital DVD Audio (AC3)"
+            << "8000 kHz"
+            << "Same As Input"
+            << QStringList{
+                   "first.take.wav: Sample rate 8000 Hz is not supported by ac3: using 32000 Hz",
+                   "first.take.wav: Audio bit rate 1411 kb/s is not supported by ac3 at 32000 "
+                   "Hz: using 640 kb/s"};
+        QTest::newRow("nothing changed") << "MPEG Layer-3 (MP3)"
+                                         << "44100 kHz"
+                                         << "128 kbit" << QStringList();
+    }
+    void settingNotesOnSuccess()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, frequency);
+        QFETCH(QString, bitrate);
+        QFETCH(QStringList, notes);
+        if (!InstallRealTool())
+            QSKIP("the conversion tool is not built");
+        QVERIFY(Prepare(TPage::Audio, m_audioInputs.mid(0, 1), format.toUtf8().constData()));
+        QVERIFY(m_window->SelectListItem("AudioFrequenciesList", frequency.toStdString()));
+        QVERIFY(m_window->SelectListItem("AudioBitrateList", bitrate.toStdString()));
+        TMessageRecorder messages;
+        Ok()->click();
+        QCOMPARE(messages.Texts(), QStringList{MsgAudioConverted});
+        QCOMPARE(OnlyDetail(messages),
+                 notes.isEmpty()
+                     ? QString()
+                     : "Settings changed to what the format takes:\n" + notes.join('\n') + "\n");
     }
 
     void realTool_data()

@@ -92,6 +92,9 @@ private slots:
         QCOMPARE(open->text(), QString("Open Quorvex..."));
         QVERIFY(!open->isSeparator());
         QVERIFY(separator->isSeparator());
+        // A separator's caption only makes it one: menus would draw the "-".
+        QVERIFY(separator->text().isEmpty());
+        QVERIFY(separator->iconText().isEmpty());
     }
 
     void componentsWithoutThePropertyAreLeftAlone()
