@@ -107,9 +107,7 @@ public:
         m_out = m_runtime.File(QStringLiteral("out"));
         QDir().mkpath(m_out);
         SetUserMessageHandler([this](TMessageKind, const std::string&, const std::string& text,
-                                     const std::string&) {
-            m_messages.push_back(text);
-        });
+                                     const std::string&) { m_messages.push_back(text); });
         m_window.show();
     }
 

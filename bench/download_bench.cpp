@@ -26,10 +26,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: download_bench URL FILE\n");
         return 2;
     }
-    SetUserMessageHandler([](TMessageKind, const std::string&, const std::string& text,
-                             const std::string&) {
-        std::fprintf(stderr, "download_bench: %s\n", text.c_str());
-    });
+    SetUserMessageHandler(
+        [](TMessageKind, const std::string&, const std::string& text, const std::string&) {
+            std::fprintf(stderr, "download_bench: %s\n", text.c_str());
+        });
     TQuietHost host;
     QElapsedTimer clock;
     clock.start();

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QCoreApplication>
@@ -74,9 +74,10 @@ public:
 
     TMessageRecorder()
     {
-        SetUserMessageHandler(
-            [this](TMessageKind kind, const std::string& title, const std::string& text,
-                   const std::string& detail) { Messages.push_back({kind, title, text, detail}); });
+        SetUserMessageHandler([this](TMessageKind kind, const std::string& title,
+                                     const std::string& text, const std::string& detail) {
+            Messages.push_back({kind, title, text, detail});
+        });
     }
     ~TMessageRecorder() { SetUserMessageHandler({}); }
     TMessageRecorder(const TMessageRecorder&) = delete;
