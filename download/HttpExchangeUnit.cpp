@@ -98,7 +98,9 @@ size_t THttpExchange::OnHeader(char* data, size_t size, size_t count, void* self
 {
     auto* exchange = static_cast<THttpExchange*>(self);
     exchange->m_activity = true;
-    exchange->m_head.AddLine(std::string_view(data, size * count));
+    // Trailer fields behind a chunked body do not change the head.
+    if (!exchange->m_head.Complete)
+        exchange->m_head.AddLine(std::string_view(data, size * count));
     return size * count;
 }
 

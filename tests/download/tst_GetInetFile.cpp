@@ -46,6 +46,8 @@ private slots:
     void missingFolderFailsWithoutBox();
     void urlText_data();
     void urlText();
+    void proxyFromEnvironment_data();
+    void proxyFromEnvironment();
 
 private:
     std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
@@ -573,9 +575,40 @@ void GetInetFileTest::urlText()
     QCOMPARE(QByteArray::fromStdString(answer), text);
     QCOMPARE(recorder.Texts(), boxes);
     if (!path.isEmpty()) {
-        QCOMPARE(RequestsFor(path.toLatin1()).last().Header("User-Agent"),
+        const TTestHttpRequest request = RequestsFor(path.toLatin1()).last();
+        QCOMPARE(request.Header("User-Agent"),
                  QByteArray("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)"));
+        // The answer comes as the server has it, never packed on the way.
+        QCOMPARE(request.Header("Accept-Encoding"), QByteArray("identity"));
     }
+}
+
+void GetInetFileTest::proxyFromEnvironment_data()
+{
+    QTest::addColumn<bool>("bypass");
+    QTest::newRow("through the proxy") << false;
+    QTest::newRow("no_proxy goes direct") << true;
+}
+
+void GetInetFileTest::proxyFromEnvironment()
+{
+    QFETCH(bool, bypass);
+    // The test server plays the proxy: it answers the absolute link it is asked for.
+    TTestHttpServer proxy;
+    proxy.AddRoute(R"({"target": "http://media.invalid/clip.flv", "bodySize": 4321})");
+    QVERIFY2(proxy.Start(), qPrintable(proxy.ErrorString()));
+    const QByteArray closed =
+        QByteArray("http://127.0.0.1:") + QByteArray::number(TTestHttpServer::ClosedPort());
+    TEnvOverride httpProxy("http_proxy", bypass ? closed : proxy.BaseUrl().toLatin1());
+    TEnvOverride noProxy("no_proxy", bypass ? QByteArray("127.0.0.1") : QByteArray());
+    const std::string url = bypass ? Url("/len") : "http://media.invalid/clip.flv";
+    QTemporaryDir folder;
+    TRecordingHost host;
+    TMessageRecorder recorder;
+    TGetInetFile inet(host);
+    QVERIFY(inet.DownloadToFile(url, folder.filePath("a.flv").toStdString(), 0));
+    QCOMPARE(QFileInfo(folder.filePath("a.flv")).size(), bypass ? 12345 : 4321);
+    QCOMPARE(proxy.Requests().size(), bypass ? 0 : 1);
 }
 
 QTEST_GUILESS_MAIN(GetInetFileTest)
