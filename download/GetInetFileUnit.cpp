@@ -198,7 +198,9 @@ bool TGetInetFile::IsFileAnswer(const THttpExchange& exchange)
         m_failure = "the server sent a part of the file (" + StatusText(head) +
                     ") although the whole file was asked for";
     else if (head.Status >= 300)
-        m_failure = "the server answered " + StatusText(head) + " without saying where to go";
+        m_failure = "the server answered " + StatusText(head) +
+                    (head.HasLocation ? ", a redirect that is not followed"
+                                      : ", a redirect without a target (no Location)");
     else if (head.Status < 200)
         m_failure = "the server's answer has no valid status";
     else if (head.LengthConflict)
