@@ -109,11 +109,14 @@ size_t THttpExchange::OnBody(char* data, size_t size, size_t count, void* self)
     auto* exchange = static_cast<THttpExchange*>(self);
     const size_t n = size * count;
     exchange->m_activity = true;
-    if (!exchange->m_consume) {
-        // Came in the same read as the end of the head: kept for ReadBody.
-        exchange->m_early.append(data, n);
-        return n;
+    // libcurl reads on while the socket has data; holding the piece back
+    // keeps to one read per pass, so the stop flag and the window come
+    // between any two reads. Nor is a body read before anybody asks for it.
+    if (!exchange->m_consume || exchange->m_passBytes >= ReadSize) {
+        exchange->m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
     }
+    exchange->m_passBytes += static_cast<int64_t>(n);
     if (!(*exchange->m_consume)(data, n)) {
         exchange->m_refused = true;
         return 0;  // ends the transfer
@@ -130,6 +133,17 @@ THttpExchange::TStep THttpExchange::Step()
     if (m_host.StopRequested())
         return TStep::Stopped;
     m_activity = false;
+    m_passBytes = 0;
+    if (m_paused && m_consume) {
+        // Hands over the piece held back, then reads on.
+        m_paused = false;
+        const CURLcode resumed = curl_easy_pause(m_easy, CURLPAUSE_CONT);
+        if (resumed != CURLE_OK) {
+            m_finished = true;
+            m_code = resumed;
+            return TStep::Going;
+        }
+    }
     int running = 0;
     curl_multi_perform(m_multi, &running);
     int left = 0;
@@ -195,13 +209,6 @@ THttpExchange::TResult THttpExchange::WaitForHead()
 
 THttpExchange::TResult THttpExchange::ReadBody(const TConsumer& consume)
 {
-    if (!m_early.empty()) {
-        const std::string early = std::move(m_early);
-        m_early.clear();
-        if (!consume(early.data(), early.size()))
-            return TResult::Refused;
-        m_received += static_cast<int64_t>(early.size());
-    }
     m_consume = &consume;
     struct TReset
     {

@@ -2,8 +2,9 @@
 
 // THttpExchange: one GET of one link over libcurl, driven from the GUI
 // thread. Every pass looks at the stop flag, serves pending window events,
-// lets libcurl do one read of at most ReadSize bytes and, when nothing
-// arrived, waits a few milliseconds for the socket. No redirect is followed
+// lets libcurl do one read of at most ReadSize bytes (the rest waits, held
+// back, for the next pass) and, when nothing arrived, waits a few
+// milliseconds for the socket. No redirect is followed
 // here: the caller reads the head and decides.
 //
 // The body is complete only when libcurl says so: exactly Content-Length
@@ -75,9 +76,10 @@ private:
     curl_slist* m_headers = nullptr;
     std::string m_url;
     THttpHead m_head;
-    // Body bytes that came with the head, before anybody asked for them.
-    std::string m_early;
     const TConsumer* m_consume = nullptr;
+    // A piece of the body held back by libcurl until the next pass.
+    bool m_paused = false;
+    int64_t m_passBytes = 0;
     bool m_refused = false;
     bool m_activity = false;
     bool m_finished = false;
