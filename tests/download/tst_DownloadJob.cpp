@@ -398,6 +398,9 @@ void DownloadJobTest::unreachableResolver()
         QStringLiteral("http://127.0.0.1:%1").arg(TTestHttpServer::ClosedPort()).toStdString();
     DownloadProcessJob(host, "http://video.example/", folder.path().toStdString(), base);
     QCOMPARE(recorder.Texts(), (QStringList{Internet, CannotCreate}));
+    QCOMPARE(recorder.Messages.back().Detail,
+             std::string("Link: http://video.example/\nReason: the resolving service cannot be "
+                         "used: the server cannot be reached (Connection refused)"));
     QCOMPARE(host.Log, std::vector<std::string>{""});
     QCOMPARE(FolderEntries(folder.path()), QStringList());
 }
