@@ -31,7 +31,9 @@ public:
     std::string RequestUrl;
     // The trimmed destination folder, set before Execute().
     std::string DestinationFolder;
-    // The drawn file name (no folder); empty when no download was started.
+    // The drawn file name (no folder): the saved file's name after a
+    // download, the digits drawn + ".flv" when it failed, empty when no
+    // download was started.
     std::string ResultFileName;
     // Whether the whole media file arrived under ResultFileName.
     bool Downloaded = false;

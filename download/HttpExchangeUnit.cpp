@@ -166,11 +166,14 @@ THttpExchange::TStep THttpExchange::Step()
 
 std::string THttpExchange::TransferFailure() const
 {
+    // The system's word for a failed connection; libcurl's own for the rest
+    // (an earlier address that refused may have left an error number behind).
     long osError = 0;
     curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osError);
-    const std::string why = osError != 0     ? std::strerror(static_cast<int>(osError))
-                            : m_errorText[0] ? m_errorText
-                                             : curl_easy_strerror(m_code);
+    const std::string library = m_errorText[0] ? m_errorText : curl_easy_strerror(m_code);
+    const std::string why = m_code == CURLE_COULDNT_CONNECT && osError != 0
+                                ? std::strerror(static_cast<int>(osError))
+                                : library;
     switch (m_code) {
         case CURLE_COULDNT_RESOLVE_HOST:
             return "the server's name cannot be found (" + why + ")";
