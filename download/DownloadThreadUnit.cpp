@@ -1,15 +1,17 @@
 #include "download/DownloadThreadUnit.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <chrono>
+#include <exception>
 #include <random>
 
 #include "common/JobHostUnit.h"
 #include "common/StringFunctionsUnit.h"
 #include "common/UserMessageUnit.h"
 #include "common/WinSystemFunctionsUnit.h"
+#include "download/MediaKindUnit.h"
+#include "download/PartFileUnit.h"
 
 namespace {
 
@@ -19,21 +21,17 @@ constexpr int MaxNameDraws = 1000;
 
 std::optional<uint64_t> g_NameSeed;
 
-std::string JoinPath(const std::string& folder, const std::string& name)
-{
-    if (!folder.empty() && folder.back() == PathDelimiter)
-        return folder + name;
-    return folder + PathDelimiter + name;
-}
+// The name's extension until the content has told what it is.
+constexpr const char* UnknownExtension = ".flv";
 
-// Seven digits, each uniform in 0..9, then ".flv".
-std::string DrawFileName(std::mt19937& random)
+// Seven digits, each uniform in 0..9.
+std::string DrawDigits(std::mt19937& random)
 {
     std::uniform_int_distribution<int> digit(0, 9);
-    std::string name;
+    std::string digits;
     for (int i = 0; i < 7; ++i)
-        name += static_cast<char>('0' + digit(random));
-    return name + ".flv";
+        digits += static_cast<char>('0' + digit(random));
+    return digits;
 }
 
 }  // namespace
@@ -57,59 +55,111 @@ void TDownloadThread::Execute()
 {
     try {
         DownloadWork();
+    } catch (const std::exception& error) {
+        InetFile.reset();
+        Downloaded = false;
+        FailureReason = error.what();
     } catch (...) {
         InetFile.reset();
         Downloaded = false;
+        FailureReason = "an unexpected error";
     }
+}
+
+bool TDownloadThread::Resolve(std::string& answer)
+{
+    InetFile = std::make_unique<TGetInetFile>(m_host);
+    const bool fetched = InetFile->GetUrlText(RequestUrl, answer);
+    const std::string reason = InetFile->FailureReason();
+    InetFile.reset();
+    if (!fetched) {
+        FailureReason = reason.empty() ? "the resolving service gave an empty answer"
+                                       : "the resolving service cannot be used: " + reason;
+    }
+    return fetched;
 }
 
 void TDownloadThread::DownloadWork()
 {
-    std::string answer;
-    InetFile = std::make_unique<TGetInetFile>(m_host);
-    const bool fetched = InetFile->GetUrlText(RequestUrl, answer);
-    InetFile.reset();
-    m_host.ProcessMessages();
     ResultFileName.clear();
+    MediaLink.clear();
+    FailureReason.clear();
     Downloaded = false;
-    if (m_host.StopRequested() || !fetched)
+    std::string answer;
+    const bool fetched = Resolve(answer);
+    m_host.ProcessMessages();
+    if (m_host.StopRequested()) {
+        FailureReason.clear();
+        return;
+    }
+    if (!fetched)
         return;
     // A fresh seed for every job, from the high-resolution clock.
     const uint64_t ticks = g_NameSeed.value_or(static_cast<uint64_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
     std::seed_seq seed{static_cast<unsigned>(ticks), static_cast<unsigned>(ticks >> 32)};
     std::mt19937 random(seed);
-    if (answer == "error" || answer.empty())
+    if (answer == "error") {
+        FailureReason = "the resolving service answered \"error\": it found no media for this link";
         return;
-    const std::string mediaLink = answer;
-    ResultFileName = DrawFileName(random);
-    if (DestinationFolder.empty())
-        return;
-
-    // The drawn name never replaces a file: it is taken by creating the file
-    // exclusively, and drawn again while a file of that name exists.
-    std::string target = JoinPath(DestinationFolder, ResultFileName);
-    bool reserved = false;
-    for (int draw = 0; draw < MaxNameDraws; ++draw) {
-        QFile placeholder(QString::fromUtf8(target));
-        if (placeholder.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            reserved = true;
-            break;
-        }
-        if (!placeholder.exists())
-            break;  // the folder is missing or not writable
-        ResultFileName = DrawFileName(random);
-        target = JoinPath(DestinationFolder, ResultFileName);
     }
-    if (!reserved)
+    MediaLink = answer;
+    FetchMedia(random);
+}
+
+void TDownloadThread::FetchMedia(std::mt19937& random)
+{
+    // The digits are drawn now; the extension follows from what arrives.
+    std::string digits = DrawDigits(random);
+    ResultFileName = digits + UnknownExtension;
+    if (DestinationFolder.empty()) {
+        FailureReason = "no destination folder is chosen";
+        return;
+    }
+    // The body goes to a hidden file; no file stands under a drawn name
+    // before the whole body is there.
+    TPartFile part(DestinationFolder);
+    if (!part.Create()) {
+        FailureReason = part.Error();
+        return;
+    }
+    m_host.SetProgressItem(MediaLink);
+    InetFile = std::make_unique<TGetInetFile>(m_host);
+    const int64_t expectedSize = InetFile->GetUrlSize(MediaLink);
+    const bool complete = InetFile->DownloadToFile(MediaLink, part, expectedSize);
+    FailureReason = InetFile->FailureReason();
+    InetFile.reset();
+    if (!complete)
         return;
 
-    InetFile = std::make_unique<TGetInetFile>(m_host);
-    const int64_t expectedSize = InetFile->GetUrlSize(mediaLink);
-    Downloaded = InetFile->DownloadToFile(mediaLink, target, expectedSize);
-    InetFile.reset();
-    if (!Downloaded)
-        QFile::remove(QString::fromUtf8(target));  // the empty placeholder
+    // The name is taken in one step that never replaces a file; a name taken
+    // meanwhile is drawn again.
+    const std::string extension = MediaExtensionOfFile(part.Path());
+    bool first = true;
+    const auto drawName = [&] {
+        if (!first)
+            digits = DrawDigits(random);
+        first = false;
+        return digits + extension;
+    };
+    std::string taken;
+    if (!part.TakeFreeName(drawName, MaxNameDraws, taken)) {
+        FailureReason = part.Error();
+        return;
+    }
+    ResultFileName = taken;
+    Downloaded = true;
+}
+
+// The failure box's detail: the typed link, the media link when there was
+// one, and the reason, one line each.
+static std::string DownloadFailureDetail(const std::string& linkText, const TDownloadThread& worker)
+{
+    std::string detail = "Link: " + TrimString(linkText) + "\n";
+    if (!worker.MediaLink.empty())
+        detail += "Media link: " + worker.MediaLink + "\n";
+    return detail + "Reason: " +
+           (worker.FailureReason.empty() ? "the file did not arrive" : worker.FailureReason);
 }
 
 void DownloadProcessJob(TJobHost& host, const std::string& linkText,
@@ -118,19 +168,21 @@ void DownloadProcessJob(TJobHost& host, const std::string& linkText,
     TDownloadThread worker(host);
     worker.RequestUrl = BuildResolverRequest(resolverBase, linkText);
     worker.DestinationFolder = TrimString(destinationText);
+    host.SetProgressItem(TrimString(linkText));
     worker.Execute();
     const std::string resultName = worker.ResultFileName;
-    const bool downloaded = worker.Downloaded;
     host.AppendDebugLine(resultName);
     host.SetProgress(1);
     if (host.StopRequested())
         return;
     const std::string folder = TrimString(destinationText);
     const std::string name = TrimString(resultName);
-    const bool success = downloaded && !folder.empty() && !name.empty() &&
-                         QFileInfo::exists(QString::fromUtf8(JoinPath(folder, name)));
+    const std::string saved = JoinFolderAndName(folder, name);
+    const bool success = worker.Downloaded && !folder.empty() && !name.empty() &&
+                         QFileInfo::exists(QString::fromUtf8(saved));
     if (success)
-        ShowUserMessage(TMessageKind::Information, MsgDownloaded);
+        ShowUserMessage(TMessageKind::Information, MsgDownloaded, "Saved as " + saved);
     else
-        ShowUserMessage(TMessageKind::Warning, MsgCannotCreate);
+        ShowUserMessage(TMessageKind::Warning, MsgCannotCreate,
+                        DownloadFailureDetail(linkText, worker));
 }

@@ -2,7 +2,9 @@
 
 // The download job: the typed page link goes to the resolving service, whose
 // answer is the direct media link; that file is fetched into the destination
-// folder under seven random digits + ".flv".
+// folder under seven random digits + the extension its content calls for
+// (".flv" when it cannot be told). Nothing stands under that name before the
+// file is complete.
 //
 // TDownloadThread is the job's worker. All of its work runs on the GUI
 // thread, inside the OK click, kept responsive by the HTTP client's event
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "download/GetInetFileUnit.h"
@@ -29,10 +32,16 @@ public:
     std::string RequestUrl;
     // The trimmed destination folder, set before Execute().
     std::string DestinationFolder;
-    // The drawn file name (no folder); empty when no download was started.
+    // The drawn file name (no folder): the saved file's name after a
+    // download, the digits drawn + ".flv" when it failed, empty when no
+    // download was started.
     std::string ResultFileName;
     // Whether the whole media file arrived under ResultFileName.
     bool Downloaded = false;
+    // The service's answer, when it named a media link.
+    std::string MediaLink;
+    // Why nothing was saved, in plain words; empty after a success or Cancel.
+    std::string FailureReason;
 
     // Runs DownloadWork; an error inside it ends the work silently, and the
     // job's own closing check reports the outcome.
@@ -40,6 +49,9 @@ public:
     void DownloadWork();
 
 private:
+    bool Resolve(std::string& answer);
+    void FetchMedia(std::mt19937& random);
+
     TJobHost& m_host;
 };
 
@@ -51,7 +63,8 @@ void SetDownloadNameSeed(std::optional<uint64_t> seed);
 std::string BuildResolverRequest(const std::string& base, const std::string& linkText);
 
 // The whole job but the window's unlock: resolve, download, one DebugText
-// line, the bar at 1, and the closing box unless the job was cancelled.
+// line, the bar at 1, and the closing box unless the job was cancelled. The
+// box's detail text names the saved file, or the link and why it failed.
 void DownloadProcessJob(TJobHost& host, const std::string& linkText,
                         const std::string& destinationText,
                         const std::string& resolverBase = ResolverBaseAddress());

@@ -5,20 +5,21 @@
 // text. While they wait they keep serving window events and watch the stop
 // flag, so Cancel takes effect after at most one more read.
 //
-// Only http and https links are fetched, for every redirect too. A link
-// that cannot be reached, and a connection that stays silent for the stall
-// time-out, count as "Internet Connection Error.".
+// Only http and https links are fetched, for every redirect too (at most 20,
+// each checked here). A link that cannot be reached, and a connection that
+// stays silent for the stall time-out, count as "Internet Connection Error.".
+// A body counts as complete only when its end is certain: exactly its
+// Content-Length, or the last chunk of a chunked body. A body that ends with
+// the connection (neither) cannot be checked and is taken as it came.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QTimer;
 class QUrl;
 class TJobHost;
+class TPartFile;
+class THttpExchange;
 
 class TGetInetFile
 {
@@ -29,6 +30,7 @@ public:
     static constexpr int64_t MaxTextSize = 1024 * 1024;
     // A transfer that receives nothing for this long fails.
     static constexpr int DefaultStallTimeoutMs = 30 * 1000;
+    static constexpr int MaxRedirects = 20;
 
     explicit TGetInetFile(TJobHost& host);
     ~TGetInetFile();
@@ -39,16 +41,25 @@ public:
     // whose body is abandoned; 0 when it cannot be learned. Shows nothing.
     int64_t GetUrlSize(const std::string& url);
 
-    // Streams URL's body into a temporary file beside FILENAME and renames it
-    // to FILENAME (replacing a file of that name) once the whole body has
-    // arrived. EXPECTEDSIZE drives the bar (0 or less: a busy bar). An HTTP
-    // error status, a broken or short transfer, a file that cannot be written
-    // and Cancel leave no file and no temporary file behind, and give false.
+    // Streams URL's body into FILE (created, not finished). True only for a
+    // complete body of a file: an HTTP error status, 204, a 206 nobody asked
+    // for, a redirect without a target, disagreeing lengths, an empty body, a
+    // broken or short transfer, a full disk and Cancel give false.
+    // EXPECTEDSIZE drives the bar (0 or less: the answer's own length, else
+    // a busy bar).
+    bool DownloadToFile(const std::string& url, TPartFile& file, int64_t expectedSize);
+    // The same into a hidden file beside FILENAME, which is renamed to
+    // FILENAME (replacing a file of that name) once complete; nothing is
+    // left behind otherwise.
     bool DownloadToFile(const std::string& url, const std::string& fileName, int64_t expectedSize);
 
     // URL's body, trimmed, into TEXT (an error page is a body like any other);
     // true when that text is not empty.
     bool GetUrlText(const std::string& url, std::string& text);
+
+    // Why the last operation failed, in plain words; empty after a success
+    // and after Cancel.
+    const std::string& FailureReason() const { return m_failure; }
 
     // The percent the bar shows for RECEIVED of EXPECTED bytes: rounded to
     // the nearest (a half to the even neighbour) and at most 99.
@@ -72,32 +83,17 @@ private:
         Failed,
         Stopped
     };
-    enum class TReadResult
-    {
-        Ended,
-        Stopped,
-        Refused
-    };
 
-    struct TReplyCloser
-    {
-        void operator()(QNetworkReply* reply) const;
-    };
-    using TReplyPtr = std::unique_ptr<QNetworkReply, TReplyCloser>;
-
-    QNetworkReply* StartGet(const QUrl& target, TUserAgent agent);
     // Sends the GET, follows redirects and waits for the final answer's head.
-    TOpenResult OpenUrl(const std::string& url, TUserAgent agent, TReplyPtr& reply);
+    TOpenResult OpenUrl(const std::string& url, TUserAgent agent,
+                        std::unique_ptr<THttpExchange>& exchange);
     // OpenUrl with the browser agent, the event pumps before it, and the
     // failure box.
-    TOpenResult OpenForReading(const std::string& url, TReplyPtr& reply);
-    // Reads the body in pieces of at most ReadSize, looking at the stop flag
-    // and serving events before every read, until it ends or CONSUME says no.
-    TReadResult ReadBody(QNetworkReply* reply,
-                         const std::function<bool(const char* data, int64_t size)>& consume);
-    void WaitForActivity();
+    TOpenResult OpenForReading(const std::string& url, std::unique_ptr<THttpExchange>& exchange);
+    // Whether the final answer's head promises a file; sets the reason if not.
+    bool IsFileAnswer(const THttpExchange& exchange);
+    bool ReceiveFile(THttpExchange& exchange, TPartFile& file, int64_t expectedSize);
 
     TJobHost& m_host;
-    std::unique_ptr<QNetworkAccessManager> m_manager;
-    std::unique_ptr<QTimer> m_wake;
+    std::string m_failure;
 };

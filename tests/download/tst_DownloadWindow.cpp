@@ -30,6 +30,7 @@ private slots:
     void okDownloadsIntoTheFolder();
     void busyBarWithoutSize();
     void cancelDuringTransfer();
+    void failureNamesLinkAndReason();
 };
 
 void DownloadWindowTest::initTestCase()
@@ -62,6 +63,7 @@ void DownloadWindowTest::okDownloadsIntoTheFolder()
     const QStringList files = FolderEntries(folder.path());
     QCOMPARE(files.size(), 1);
     QVERIFY(DebugLines(f).contains(files[0]));
+    QCOMPARE(QString::fromStdString(f.Messages[0].Detail), "Saved as " + folder.filePath(files[0]));
     QCOMPARE(QFileInfo(folder.filePath(files[0])).size(), 3000000);
     QCOMPARE(server.Requests().at(0).Target,
              QByteArray("/get-url/index/link/?link=http://video.example/watch?v=7&t=%3D"));
@@ -128,6 +130,28 @@ void DownloadWindowTest::cancelDuringTransfer()
     QCOMPARE(files.size(), 1);
     QCOMPARE(QFileInfo(folder.filePath(files[0])).size(), 2000000);
     QCOMPARE(f.Window->ProgressPosition(), 100);
+}
+
+void DownloadWindowTest::failureNamesLinkAndReason()
+{
+    TTestHttpServer server;
+    server.AddRoute(R"({"path": "/get-url/index/link/", "body": "{base}/gone.mp4"})");
+    server.AddRoute(R"({"path": "/gone.mp4", "status": 404, "body": "no such file"})");
+    QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
+    SetResolverBaseAddress(server.BaseUrl().toStdString());
+    QTemporaryDir folder;
+    TWindowFixture f;
+
+    f.RunDownload("http://video.example/watch?v=404", folder.path());
+
+    QCOMPARE(f.Messages.size(), size_t(1));
+    QCOMPARE(f.Messages[0].Kind, TMessageKind::Warning);
+    QCOMPARE(f.Messages[0].Text, std::string(MsgCannotCreate));
+    QCOMPARE(QString::fromStdString(f.Messages[0].Detail),
+             "Link: http://video.example/watch?v=404\nMedia link: " + server.Url("/gone.mp4") +
+                 "\nReason: the server answered 404 Not Found");
+    QCOMPARE(FolderEntries(folder.path()), QStringList());
+    QVERIFY(f.OkEnabled());
 }
 
 QTEST_MAIN(DownloadWindowTest)

@@ -4,10 +4,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/mount.h>
+
 #include "JobRecorders.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "download/GetInetFileUnit.h"
+#include "download/HttpHeadUnit.h"
 
 namespace {
 
@@ -29,16 +32,23 @@ private slots:
     void urlSize_data();
     void urlSize();
     void sizeQueryAbandonsBody();
+    void headLines_data();
+    void headLines();
     void downloadToFile_data();
     void downloadToFile();
+    void cutChunkedBodyIsNeverSaved();
+    void fullDiskLeavesNothing();
     void largeDownloadRisesWithoutFallingBack();
     void moreBytesThanExpectedKeepBarAt99();
     void cancelDuringTransferLeavesNothing();
     void cancelBeforeStartSendsNothing();
+    void cancelOnFastLinkStopsWithinOneRead();
     void existingFileIsReplaced();
     void missingFolderFailsWithoutBox();
     void urlText_data();
     void urlText();
+    void proxyFromEnvironment_data();
+    void proxyFromEnvironment();
 
 private:
     std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
@@ -86,6 +96,13 @@ void GetInetFileTest::initTestCase()
         R"({"path": "/textchunked", "body": "chunked answer", "chunked": true, "chunkSize": 3})",
         R"({"path": "/long", "bodySize": 2097152})",
         R"({"path": "/textcut", "body": "http://host/a-long-link", "cutAfter": 5})",
+        R"({"path": "/cutchunked", "bodySize": 200000, "chunked": true, "cutAfter": 50000})",
+        R"({"path": "/nocontent", "status": 204, "contentLength": false})",
+        R"({"path": "/emptybody", "body": ""})",
+        R"({"path": "/partial", "status": 206, "bodySize": 1000})",
+        R"({"path": "/nowhere", "status": 302, "body": "moved"})",
+        R"({"path": "/twolengths", "bodySize": 1000, "contentLength": [1000, 2000]})",
+        R"({"path": "/samelengths", "bodySize": 1000, "contentLength": [1000, 1000]})",
     };
     for (const QByteArray& r : routes)
         m_server.AddRoute(r);
@@ -169,6 +186,7 @@ void GetInetFileTest::urlSize_data()
     QTest::newRow("redirect to file:") << "/tofile" << 0LL;
     QTest::newRow("redirect to ftp:") << "/toftp" << 0LL;
     QTest::newRow("silent server") << "/stallhead" << 0LL;
+    QTest::newRow("two lengths") << "/twolengths" << 0LL;
     QTest::newRow("unreachable") << "" << 0LL;
 }
 
@@ -214,21 +232,38 @@ void GetInetFileTest::downloadToFile_data()
     QTest::addColumn<qint64>("fileSize");  // -1: no file at all
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<bool>("busy");
+    QTest::addColumn<QString>("reason");  // a part of the failure's reason
 
-    QTest::newRow("with length") << "/len" << 12345LL << QStringList() << false;
-    QTest::newRow("chunked") << "/chunked" << 300000LL << QStringList() << true;
-    QTest::newRow("ends with the connection") << "/nolength" << 50000LL << QStringList() << true;
-    QTest::newRow("redirect chain") << "/r1" << 12345LL << QStringList() << false;
-    QTest::newRow("error status saves nothing") << "/missing" << -1LL << QStringList() << false;
-    QTest::newRow("cut connection") << "/cut" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("shorter than its length") << "/short" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("stalls in the body") << "/stallbody" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("never answers") << "/stallhead" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("redirect to file:") << "/tofile" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("redirect to ftp:") << "/toftp" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("redirect to data:") << "/todata" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("redirect loop") << "/loop" << -1LL << QStringList{Internet} << false;
-    QTest::newRow("unreachable") << "" << -1LL << QStringList{Internet} << false;
+    const QStringList none;
+    const QStringList internet{Internet};
+    QTest::newRow("with length") << "/len" << 12345LL << none << false << "";
+    QTest::newRow("chunked") << "/chunked" << 300000LL << none << true << "";
+    QTest::newRow("ends with the connection") << "/nolength" << 50000LL << none << true << "";
+    QTest::newRow("redirect chain") << "/r1" << 12345LL << none << false << "";
+    QTest::newRow("one length said twice") << "/samelengths" << 1000LL << none << false << "";
+    QTest::newRow("error status saves nothing")
+        << "/missing" << -1LL << none << false << "answered 404 Not Found";
+    QTest::newRow("204") << "/nocontent" << -1LL << none << false << "204 No Content";
+    QTest::newRow("empty body") << "/emptybody" << -1LL << none << false << "empty file";
+    QTest::newRow("206 unasked") << "/partial" << -1LL << none << false << "206 Partial Content";
+    QTest::newRow("3xx without Location") << "/nowhere" << -1LL << none << false << "302 Found";
+    QTest::newRow("two lengths") << "/twolengths" << -1LL << none << false << "disagreeing lengths";
+    QTest::newRow("cut connection") << "/cut" << -1LL << internet << false << "broke off";
+    QTest::newRow("chunked, cut before the last chunk")
+        << "/cutchunked" << -1LL << internet << true << "broke off";
+    QTest::newRow("shorter than its length")
+        << "/short" << -1LL << internet << false << "broke off after 1000 bytes";
+    QTest::newRow("stalls in the body")
+        << "/stallbody" << -1LL << internet << false << "nothing arrived for 1.5 s";
+    QTest::newRow("never answers")
+        << "/stallhead" << -1LL << internet << false << "nothing arrived";
+    QTest::newRow("redirect to file:")
+        << "/tofile" << -1LL << internet << false << "not http or https: file:///etc/hostname";
+    QTest::newRow("redirect to ftp:") << "/toftp" << -1LL << internet << false << "ftp:";
+    QTest::newRow("redirect to data:") << "/todata" << -1LL << internet << false << "data:";
+    QTest::newRow("redirect loop")
+        << "/loop" << -1LL << internet << false << "more than 20 redirects";
+    QTest::newRow("unreachable") << "" << -1LL << internet << false << "Connection refused";
 }
 
 void GetInetFileTest::downloadToFile()
@@ -237,6 +272,7 @@ void GetInetFileTest::downloadToFile()
     QFETCH(qint64, fileSize);
     QFETCH(QStringList, boxes);
     QFETCH(bool, busy);
+    QFETCH(QString, reason);
 
     QTemporaryDir folder;
     const QString target = folder.filePath("1234567.flv");
@@ -244,16 +280,25 @@ void GetInetFileTest::downloadToFile()
     TMessageRecorder recorder;
     const std::string url = path.isEmpty() ? m_unreachable : Url(qPrintable(path));
     bool ok = false;
+    std::string failure;
     {
         TGetInetFile inet(host);
         ok = inet.DownloadToFile(url, target.toStdString(), inet.GetUrlSize(url));
+        failure = inet.FailureReason();
     }
     QCOMPARE(recorder.Texts(), boxes);
     QCOMPARE(ok, fileSize >= 0);
+    QVERIFY2(reason.isEmpty() ? failure.empty() : QString::fromStdString(failure).contains(reason),
+             failure.c_str());
     if (fileSize < 0) {
         QCOMPARE(FolderEntries(folder.path()), QStringList());
         return;
     }
+    // The window hears of the bytes as they come, ending with all of them.
+    QVERIFY(!host.Transferred.empty());
+    const std::pair<std::int64_t, std::int64_t> all{fileSize, busy ? -1 : fileSize};
+    QCOMPARE(host.Transferred.back(), all);
+    QVERIFY(std::is_sorted(host.Transferred.begin(), host.Transferred.end()));
     QCOMPARE(FolderEntries(folder.path()), QStringList{"1234567.flv"});
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -268,6 +313,118 @@ void GetInetFileTest::downloadToFile()
         QCOMPARE(host.Progress, std::vector<int>{});
     else
         QCOMPARE(host.Progress.back(), 99);
+}
+
+void GetInetFileTest::headLines_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<bool>("conflict");
+    QTest::addColumn<bool>("complete");
+
+    QTest::newRow("plain") << QStringList{"HTTP/1.1 200 OK", "Content-Length: 12", ""} << 200
+                           << 12LL << false << true;
+    QTest::newRow("same length twice")
+        << QStringList{"HTTP/1.1 200 OK", "content-length: 12", "Content-Length:12", ""} << 200
+        << 12LL << false << true;
+    QTest::newRow("same length in a list")
+        << QStringList{"HTTP/1.1 200 OK", "Content-Length: 12, 12", ""} << 200 << 12LL << false
+        << true;
+    QTest::newRow("two lengths") << QStringList{"HTTP/1.1 200 OK", "Content-Length: 12",
+                                                "Content-Length: 13", ""}
+                                 << 200 << 12LL << true << true;
+    QTest::newRow("two lengths in a list")
+        << QStringList{"HTTP/1.1 200 OK", "Content-Length: 12, 13", ""} << 200 << 12LL << true
+        << true;
+    QTest::newRow("a length that is no number")
+        << QStringList{"HTTP/1.1 200 OK", "Content-Length: 12x", ""} << 200 << -1LL << true << true;
+    QTest::newRow("negative length")
+        << QStringList{"HTTP/1.1 200 OK", "Content-Length: -5", ""} << 200 << -1LL << true << true;
+    QTest::newRow("beyond 4 GiB") << QStringList{"HTTP/1.1 200 OK", "Content-Length: 5000000000",
+                                                 ""}
+                                  << 200 << 5000000000LL << false << true;
+    QTest::newRow("chunked overrides a length")
+        << QStringList{"HTTP/1.1 200 OK", "Content-Length: 12", "Transfer-Encoding: chunked", ""}
+        << 200 << -1LL << false << true;
+    QTest::newRow("interim answer forgotten")
+        << QStringList{"HTTP/1.1 100 Continue", "Content-Length: 3", "",
+                       "HTTP/1.1 200 OK",       "Content-Length: 9", ""}
+        << 200 << 9LL << false << true;
+    QTest::newRow("interim answer is no head")
+        << QStringList{"HTTP/1.1 103 Early Hints", "Link: </a>", ""} << 103 << -1LL << false
+        << false;
+    QTest::newRow("HTTP/2 status line")
+        << QStringList{"HTTP/2 204", ""} << 204 << -1LL << false << true;
+}
+
+void GetInetFileTest::headLines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(int, status);
+    QFETCH(qint64, length);
+    QFETCH(bool, conflict);
+    QFETCH(bool, complete);
+    THttpHead head;
+    for (const QString& line : lines)
+        head.AddLine((line + "\r\n").toStdString());
+    QCOMPARE(head.Status, status);
+    QCOMPARE(head.ContentLength, length);
+    QCOMPARE(head.LengthConflict, conflict);
+    QCOMPARE(head.Complete, complete);
+}
+
+void GetInetFileTest::cutChunkedBodyIsNeverSaved()
+{
+    // A chunked body cut off at a chunk's end looks complete to a reader that
+    // does not wait for the last chunk; every try must see it as broken.
+    TTestHttpServer server;
+    server.AddRoute(R"({"path": "/edge", "bodySize": 200000, "chunked": true, "cutAfter": 49152})");
+    server.AddRoute(R"({"path": "/mid", "bodySize": 200000, "chunked": true, "chunkSize": 1000,
+                        "cutAfter": 50000})");
+    QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
+    QTemporaryDir folder;
+    TMessageRecorder recorder;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        for (const char* path : {"/edge", "/mid"}) {
+            TRecordingHost host;
+            TGetInetFile inet(host);
+            QVERIFY2(!inet.DownloadToFile(server.Url(path).toStdString(),
+                                          folder.filePath("a.flv").toStdString(), 0),
+                     path);
+            QCOMPARE(FolderEntries(folder.path()), QStringList());
+        }
+    }
+    QCOMPARE(recorder.Texts().size(), 20);
+}
+
+void GetInetFileTest::fullDiskLeavesNothing()
+{
+    QTemporaryDir folder;
+    const QByteArray mountPoint = QFile::encodeName(folder.path());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("a small file system cannot be mounted here");
+    TRecordingHost host;
+    TMessageRecorder recorder;
+    bool smallSaved = false;
+    bool bigSaved = true;
+    std::string failure;
+    QStringList left;
+    {
+        TGetInetFile inet(host);
+        smallSaved = inet.DownloadToFile(Url("/len"), folder.filePath("a.flv").toStdString(), 0);
+        bigSaved = inet.DownloadToFile(Url("/big"), folder.filePath("b.flv").toStdString(), 0);
+        failure = inet.FailureReason();
+        left = FolderEntries(folder.path());
+    }
+    ::umount(mountPoint.constData());
+    // The small file fits; the big one fails naming the file and the reason.
+    QVERIFY(smallSaved);
+    QVERIFY(!bigSaved);
+    QVERIFY2(QString::fromStdString(failure).contains("No space left on device"), failure.c_str());
+    QVERIFY2(QString::fromStdString(failure).contains(folder.path()), failure.c_str());
+    QCOMPARE(left, QStringList{"a.flv"});
+    QCOMPARE(recorder.Texts(), QStringList());
 }
 
 void GetInetFileTest::largeDownloadRisesWithoutFallingBack()
@@ -319,6 +476,25 @@ void GetInetFileTest::cancelDuringTransferLeavesNothing()
         }
         return false;
     }());
+}
+
+void GetInetFileTest::cancelOnFastLinkStopsWithinOneRead()
+{
+    // On loopback the socket always has more; Cancel must still be seen
+    // before the next read, not megabytes later.
+    QTemporaryDir folder;
+    TRecordingHost host;
+    TMessageRecorder recorder;
+    host.OnProgress = [](TRecordingHost& h) { h.Stop = h.Progress.back() >= 1; };
+    TGetInetFile inet(host);
+    QVERIFY(!inet.DownloadToFile(Url("/big"), folder.filePath("a.flv").toStdString(), 100000000));
+    QCOMPARE(host.Progress.back(), 1);
+    const qint64 received = host.Transferred.back().first;
+    // 1 % is from 500,000 bytes on; one more read at most, and the one that
+    // was being handed over.
+    QVERIFY2(received < 500000 + 2 * TGetInetFile::ReadSize, qPrintable(QString::number(received)));
+    QCOMPARE(FolderEntries(folder.path()), QStringList());
+    QCOMPARE(recorder.Texts(), QStringList());
 }
 
 void GetInetFileTest::cancelBeforeStartSendsNothing()
@@ -393,6 +569,9 @@ void GetInetFileTest::urlText_data()
         << "/exact" << true << QByteArray(TGetInetFile::MaxTextSize, 'a') << QStringList();
     QTest::newRow("over 1 MiB") << "/long" << false << QByteArray() << QStringList();
     QTest::newRow("cut answer") << "/textcut" << false << QByteArray() << QStringList{Internet};
+    QTest::newRow("cut chunked answer")
+        << "/cutchunked" << false << QByteArray() << QStringList{Internet};
+    QTest::newRow("two lengths") << "/twolengths" << false << QByteArray() << QStringList{Internet};
     QTest::newRow("never answers")
         << "/stallhead" << false << QByteArray() << QStringList{Internet};
     QTest::newRow("redirect to data:")
@@ -416,9 +595,40 @@ void GetInetFileTest::urlText()
     QCOMPARE(QByteArray::fromStdString(answer), text);
     QCOMPARE(recorder.Texts(), boxes);
     if (!path.isEmpty()) {
-        QCOMPARE(RequestsFor(path.toLatin1()).last().Header("User-Agent"),
+        const TTestHttpRequest request = RequestsFor(path.toLatin1()).last();
+        QCOMPARE(request.Header("User-Agent"),
                  QByteArray("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)"));
+        // The answer comes as the server has it, never packed on the way.
+        QCOMPARE(request.Header("Accept-Encoding"), QByteArray("identity"));
     }
+}
+
+void GetInetFileTest::proxyFromEnvironment_data()
+{
+    QTest::addColumn<bool>("bypass");
+    QTest::newRow("through the proxy") << false;
+    QTest::newRow("no_proxy goes direct") << true;
+}
+
+void GetInetFileTest::proxyFromEnvironment()
+{
+    QFETCH(bool, bypass);
+    // The test server plays the proxy: it answers the absolute link it is asked for.
+    TTestHttpServer proxy;
+    proxy.AddRoute(R"({"target": "http://media.invalid/clip.flv", "bodySize": 4321})");
+    QVERIFY2(proxy.Start(), qPrintable(proxy.ErrorString()));
+    const QByteArray closed =
+        QByteArray("http://127.0.0.1:") + QByteArray::number(TTestHttpServer::ClosedPort());
+    TEnvOverride httpProxy("http_proxy", bypass ? closed : proxy.BaseUrl().toLatin1());
+    TEnvOverride noProxy("no_proxy", bypass ? QByteArray("127.0.0.1") : QByteArray());
+    const std::string url = bypass ? Url("/len") : "http://media.invalid/clip.flv";
+    QTemporaryDir folder;
+    TRecordingHost host;
+    TMessageRecorder recorder;
+    TGetInetFile inet(host);
+    QVERIFY(inet.DownloadToFile(url, folder.filePath("a.flv").toStdString(), 0));
+    QCOMPARE(QFileInfo(folder.filePath("a.flv")).size(), bypass ? 12345 : 4321);
+    QCOMPARE(proxy.Requests().size(), bypass ? 0 : 1);
 }
 
 QTEST_GUILESS_MAIN(GetInetFileTest)

@@ -64,6 +64,16 @@ void TestHttpServerTest::answers_data()
                                          R"({"path": "/a", "body": "hello", "contentLength": 99})")
                                   << QByteArray("Content-Length: 99\r\n")
                                   << QByteArray("Content-Length: 5") << QByteArray("hello");
+    QTest::newRow("two lengths, one header each, then close")
+        << QByteArray(R"({"path": "/a", "body": "hello", "contentLength": [5, 7]})")
+        << QByteArray("Content-Length: 5\r\nContent-Length: 7\r\nConnection: close\r\n")
+        << QByteArray("chunked") << QByteArray("hello");
+    QTest::newRow("chunked cut leaves out the last chunk")
+        << QByteArray(
+               R"({"path": "/a", "body": "hello world", "chunked": true, "chunkSize": 5,
+                   "cutAfter": 10})")
+        << QByteArray("Transfer-Encoding: chunked\r\n") << QByteArray("Content-Length")
+        << QByteArray("5\r\nhello\r\n5\r\n worl\r\n");
     QTest::newRow("absent length closes")
         << QByteArray(R"({"path": "/a", "body": "hello", "contentLength": false})")
         << QByteArray("Connection: close\r\n") << QByteArray("Content-Length")

@@ -45,14 +45,15 @@ struct TAnswerRule
     QString BodyFile;
     bool ExpandFile = false;
     qint64 GeneratedSize = -1;
-    // Content-Length: the true length, none at all, or this (lying) value.
+    // Content-Length: the true length, none at all, or these (lying) values,
+    // one header each.
     enum class TLength
     {
         True,
         Absent,
         Value
     } LengthMode = TLength::True;
-    qint64 LengthValue = 0;
+    QList<qint64> LengthValues;
     bool Chunked = false;
     qint64 ChunkSize = 16 * 1024;
     int DelayMs = 0;         // wait before the status line
@@ -129,13 +130,19 @@ std::optional<TAnswerRule> ParseResponse(const QJsonObject& o, QString* error)
         r.LengthMode = TAnswerRule::TLength::Absent;
     } else if (length.isString() && length.toString() == "absent") {
         r.LengthMode = TAnswerRule::TLength::Absent;
-    } else if (length.isDouble() || length.isString()) {
-        bool ok = true;
-        r.LengthValue = length.isDouble() ? static_cast<qint64>(length.toDouble())
-                                          : length.toString().toLongLong(&ok);
-        if (!ok) {
-            *error = "contentLength must be true, false, \"absent\" or a number";
-            return std::nullopt;
+    } else if (length.isDouble() || length.isString() || length.isArray()) {
+        const QJsonArray values = length.isArray() ? length.toArray() : QJsonArray{length};
+        for (const QJsonValue& value : values) {
+            bool ok = value.isDouble() || value.isString();
+            const qint64 number = value.isDouble() ? static_cast<qint64>(value.toDouble())
+                                                   : value.toString().toLongLong(&ok);
+            if (!ok) {
+                *error =
+                    "contentLength must be true, false, \"absent\", a number or a list of "
+                    "numbers";
+                return std::nullopt;
+            }
+            r.LengthValues.append(number);
         }
         r.LengthMode = TAnswerRule::TLength::Value;
     }
@@ -386,8 +393,10 @@ private:
             m_sendLimit = std::min(m_sendLimit, m_answer.StallAfter);
         m_sent = 0;
         // Without a length and without chunks the end of the body is the end
-        // of the connection.
-        if (m_answer.LengthMode == TAnswerRule::TLength::Absent && !m_answer.Chunked)
+        // of the connection; so it is after lengths that disagree.
+        if ((m_answer.LengthMode == TAnswerRule::TLength::Absent ||
+             m_answer.LengthValues.size() > 1) &&
+            !m_answer.Chunked)
             m_closeAfter = true;
 
         QByteArray out =
@@ -399,8 +408,10 @@ private:
             out += "Transfer-Encoding: chunked\r\n";
         else if (m_answer.LengthMode == TAnswerRule::TLength::True)
             out += "Content-Length: " + QByteArray::number(m_body->Size()) + "\r\n";
-        else if (m_answer.LengthMode == TAnswerRule::TLength::Value)
-            out += "Content-Length: " + QByteArray::number(m_answer.LengthValue) + "\r\n";
+        else if (m_answer.LengthMode == TAnswerRule::TLength::Value) {
+            for (const qint64 value : m_answer.LengthValues)
+                out += "Content-Length: " + QByteArray::number(value) + "\r\n";
+        }
         if (m_closeAfter)
             out += "Connection: close\r\n";
         out += "\r\n";

@@ -1,0 +1,35 @@
+#pragma once
+
+// The head of one HTTP answer, read line by line as it arrives: the status,
+// the body's length as the answer announces it, chunked transfer coding and
+// the redirect target. Interim answers (1xx) are forgotten when the next
+// status line comes.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct THttpHead
+{
+    int Status = 0;
+    std::string Reason;
+    // The announced body length; -1 when none was given or the body is chunked.
+    int64_t ContentLength = -1;
+    // Two Content-Length values that disagree, or one that is no number: the
+    // answer's length cannot be trusted, so the answer is no answer.
+    bool LengthConflict = false;
+    bool Chunked = false;
+    bool HasLocation = false;
+    std::string Location;
+    // The blank line that ends a final (non-1xx) head has arrived.
+    bool Complete = false;
+
+    // Takes one header line as the transport hands it over ("\r\n" included).
+    void AddLine(std::string_view line);
+    // Whether the head asks the client to go elsewhere.
+    bool IsRedirect() const;
+
+private:
+    void AddContentLength(std::string_view value);
+    int64_t m_length = -1;
+};
