@@ -170,6 +170,10 @@ void DownloadProcessJob(TJobHost& host, const std::string& linkText,
     worker.DestinationFolder = TrimString(destinationText);
     host.SetProgressItem(TrimString(linkText));
     worker.Execute();
+    // Without a service (the program's own could not be started) the request
+    // failed like one to an unreachable service; the details say why.
+    if (!worker.Downloaded && resolverBase.empty() && !ResolverStartFailure().empty())
+        worker.FailureReason = ResolverStartFailure();
     const std::string resultName = worker.ResultFileName;
     host.AppendDebugLine(resultName);
     host.SetProgress(1);

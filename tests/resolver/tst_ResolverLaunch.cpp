@@ -177,6 +177,7 @@ void TResolverLaunchTest::MissingResolverFailsLikeAnUnreachableService()
     QCOMPARE(f.Messages[0].Text, std::string(MsgInternetError));
     QCOMPARE(f.Messages[1].Text, std::string(MsgCannotCreate));
     QVERIFY(!ResolverStartFailure().empty());
+    QVERIFY(f.Messages[1].Detail.find("Reason: the link resolver") != std::string::npos);
     QVERIFY(f.OkEnabled());
 }
 
