@@ -5,13 +5,19 @@
 // headers, the answer is a link to this service,
 // http://HOST:PORT/get-url/stream/<token>.flv, that serves one file made
 // from the source on the fly. A token is issued only by an answer of this
-// service, names one stream and expires.
+// service, names one stream and expires: a few minutes after it was issued,
+// and once the download it was made for has been served in full.
+
+#include "AddressPolicy.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QUrl>
 
+#include <chrono>
+#include <map>
+#include <mutex>
 #include <optional>
 
 struct TStreamSource
@@ -21,24 +27,49 @@ struct TStreamSource
     // Request headers every fetch of the source carries (Referer,
     // User-Agent, Cookie, ...).
     QList<QPair<QByteArray, QByteArray>> Headers;
+    // Where the fetches may go, beyond being http or https: the policy of the
+    // typed link the stream was found for.
+    std::optional<TAddressPolicy> Policy;
 };
 
 class TStreamRegistry
 {
 public:
+    using TClock = std::chrono::steady_clock;
+
     // The one registry of this service.
     static TStreamRegistry& Instance();
 
     // The base the answers' links start with, "http://127.0.0.1:8790"; set
     // by the server once it listens.
-    void SetBaseAddress(const QByteArray& base) { m_base = base; }
-    QByteArray BaseAddress() const { return m_base; }
+    void SetBaseAddress(const QByteArray& base);
+    QByteArray BaseAddress() const;
+
+    // How long a token stays valid after it was issued (5 minutes unless set).
+    void SetLifetime(std::chrono::milliseconds lifetime);
 
     // Issues a token for SOURCE and returns the link that serves it.
     QByteArray Issue(const TStreamSource& source);
     // The source a token names, while it is valid.
     std::optional<TStreamSource> Find(const QByteArray& token) const;
+    // The download the token was made for has been served in full.
+    void Retire(const QByteArray& token);
+
+    // The token of a link path's last part, "<token>.flv"; empty when the
+    // name is not one this registry could have issued.
+    static QByteArray TokenOfName(const QByteArray& name);
 
 private:
+    struct TEntry
+    {
+        TStreamSource Source;
+        TClock::time_point Expires;
+    };
+
+    void DropExpired() const;
+
+    mutable std::mutex m_mutex;
     QByteArray m_base;
+    std::chrono::milliseconds m_lifetime = std::chrono::minutes(5);
+    mutable std::map<QByteArray, TEntry> m_streams;
 };
