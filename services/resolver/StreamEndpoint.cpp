@@ -39,7 +39,7 @@ void ServeStreams(QHttpServer& server, const TResolverLimits& limits, const QHos
 {
     // The libraries' own messages would mix with the request log; a failed
     // stream is logged with its reason instead.
-    av_log_set_level(AV_LOG_QUIET);
+    av_log_set_level(qEnvironmentVariableIsSet("QUORVEX_DEBUG_AV") ? AV_LOG_WARNING : AV_LOG_QUIET);
     TStreamRegistry::Instance().SetBaseAddress(StreamBaseAddress(address, port));
     const std::chrono::milliseconds idleLimit(limits.FetchIdleTimeoutMs);
     QHttpServer* owner = &server;

@@ -42,6 +42,12 @@ void TStreamRegistry::SetLifetime(std::chrono::milliseconds lifetime)
     m_lifetime = lifetime;
 }
 
+void TStreamRegistry::SetGrace(std::chrono::milliseconds grace)
+{
+    std::lock_guard lock(m_mutex);
+    m_grace = grace;
+}
+
 QByteArray TStreamRegistry::Issue(const TStreamSource& source)
 {
     // The system generator draws from the kernel's random source, so a token
@@ -70,7 +76,9 @@ std::optional<TStreamSource> TStreamRegistry::Find(const QByteArray& token) cons
 void TStreamRegistry::Retire(const QByteArray& token)
 {
     std::lock_guard lock(m_mutex);
-    m_streams.erase(token);
+    const auto found = m_streams.find(token);
+    if (found != m_streams.end())
+        found->second.Expires = std::min(found->second.Expires, TClock::now() + m_grace);
 }
 
 QByteArray TStreamRegistry::TokenOfName(const QByteArray& name)

@@ -234,6 +234,10 @@ std::string CopyPackets(const std::vector<std::unique_ptr<TStreamInput>>& inputs
     int64_t written = 0;
     while (TPacketQueue* next = Earliest(queues)) {
         watch.Touch();
+        // A segment that broke off where its transfer cannot tell (a chunked
+        // body cut on a closing connection) still shows as a cut packet.
+        if (next->Packet()->flags & AV_PKT_FLAG_CORRUPT)
+            return "damaged data in " + next->Input()->Url().toEncoded().toStdString();
         const std::string failure = WritePacket(output, *next->Held(), next->Packet());
         if (!failure.empty())
             return failure;
@@ -290,6 +294,11 @@ std::string RemuxStream(const TStreamSource& source, TStreamSink& sink, TStreamW
     if (!failure.empty())
         return failure;
 
+    // The muxers write the duration into the file's header when they know it
+    // at the start; the output cannot go back to fill it in later.
+    for (const auto& input : inputs)
+        output.Context()->duration =
+            std::max(output.Context()->duration, input->Context()->duration);
     sink.Begin(container.ContentType);
     int result = avformat_write_header(output.Context(), nullptr);
     if (result < 0)
