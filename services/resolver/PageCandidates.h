@@ -8,7 +8,8 @@
 
 #include <vector>
 
-// Candidates in this order: <video>/<audio> src and their playable <source>s,
+// Candidates in this order: <video>/<audio> src and their <source>s that are
+// playable files or HLS/DASH streams,
 // the og:video / og:audio meta links, twitter:player:stream, <link
 // rel="video_src">, <embed>/<object> to a media file, JSON-LD contentUrl,
 // then <a href> to a media file. Each is resolved against the page's base
