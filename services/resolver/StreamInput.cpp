@@ -101,6 +101,7 @@ int TStreamInput::OpenConnection(AVFormatContext* context, AVIOContext** pb, con
         return result;
     }
     self->m_connections[*pb] = url;
+    self->m_watch.Touch();
     return result;
 }
 

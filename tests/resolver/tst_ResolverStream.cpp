@@ -30,6 +30,7 @@
 namespace {
 
 constexpr double MediaSeconds = 6.0;
+constexpr int StallLimitMs = 1000;
 
 // One GET on a raw connection, read as it arrives: the status, the body
 // (chunks decoded) and whether the body really ended (the final chunk, or
@@ -179,6 +180,8 @@ private slots:
     void LocalFilesRefused_data();
     void LocalFilesRefused();
     void AskerGoneStopsTheRemux();
+    void StalledSourceEndsTheStream_data();
+    void StalledSourceEndsTheStream();
     void WindowSavesHlsStream();
 
 private:
@@ -255,6 +258,18 @@ void TResolverStreamTest::initTestCase()
     m_web.AddRoute(QJsonObject{{"path", "/slow/index.m3u8"},
                                {"contentType", "application/vnd.apple.mpegurl"},
                                {"body", Playlist({"/slow/0.ts", "/slow/0.ts", "/slow/0.ts"})}});
+    // A source that stops sending: at once, or inside the second segment.
+    m_web.AddRoute(QJsonObject{{"path", "/stall/never.ts"}, {"stall", true}});
+    m_web.AddRoute(QJsonObject{{"path", "/stall/1.ts"},
+                               {"contentType", "video/mp2t"},
+                               {"bodyFile", segment + "1.ts"},
+                               {"stallAfter", 20000}});
+    m_web.AddRoute(QJsonObject{{"path", "/stall/first.m3u8"},
+                               {"contentType", "application/vnd.apple.mpegurl"},
+                               {"body", Playlist({"/stall/never.ts", "/hls/index1.ts"})}});
+    m_web.AddRoute(QJsonObject{{"path", "/stall/second.m3u8"},
+                               {"contentType", "application/vnd.apple.mpegurl"},
+                               {"body", Playlist({"/hls/index0.ts", "/stall/1.ts"})}});
     // Playlists that name files of this machine.
     m_web.AddRoute(QJsonObject{{"path", "/local/passwd.m3u8"},
                                {"contentType", "application/vnd.apple.mpegurl"},
@@ -283,7 +298,10 @@ void TResolverStreamTest::initTestCase()
     // Links are resolved by the service's own process (its page parser is a
     // child of that executable); registered streams are served in here.
     QVERIFY(m_process.Start({"--listen", "127.0.0.1:0"}));
-    m_resolver = std::make_unique<TResolverServer>(TResolverLimits{});
+    // A short time-out without data, so a stalled source ends quickly.
+    TResolverLimits limits;
+    limits.FetchIdleTimeoutMs = StallLimitMs;
+    m_resolver = std::make_unique<TResolverServer>(limits);
     const quint16 port = m_resolver->Listen(QHostAddress::LocalHost, 0);
     QVERIFY(port != 0);
     m_base = "http://127.0.0.1:" + QByteArray::number(port);
@@ -624,6 +642,27 @@ void TResolverStreamTest::AskerGoneStopsTheRemux()
     QCOMPARE(TStreamServing::Running(), 1);
     get->Drop();
     // The remux notices at its next read and ends well before the segments would.
+    QTRY_COMPARE_WITH_TIMEOUT(TStreamServing::Running(), 0, 5000);
+}
+
+void TResolverStreamTest::StalledSourceEndsTheStream_data()
+{
+    QTest::addColumn<QString>("playlist");
+    QTest::addColumn<int>("status");
+    QTest::newRow("first segment never answers") << "/stall/first.m3u8" << 502;
+    QTest::newRow("second segment stops mid-way") << "/stall/second.m3u8" << 200;
+}
+
+void TResolverStreamTest::StalledSourceEndsTheStream()
+{
+    QFETCH(QString, playlist);
+    QFETCH(int, status);
+    const QByteArray link =
+        TStreamRegistry::Instance().Issue(TStreamSource{{QUrl(m_web.Url(playlist))}, {}, {}});
+    TRawGet get{QUrl::fromEncoded(link)};
+    QTRY_VERIFY_WITH_TIMEOUT(get.Done(), 10 * StallLimitMs);
+    QCOMPARE(get.Status, status);
+    QVERIFY(!get.Complete || status != 200);
     QTRY_COMPARE_WITH_TIMEOUT(TStreamServing::Running(), 0, 5000);
 }
 
