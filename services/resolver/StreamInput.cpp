@@ -6,6 +6,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/error.h>
+#include <libavutil/opt.h>
 }
 
 #include <QString>
@@ -51,7 +52,7 @@ bool TStreamInput::MayFetch(const std::string& url, const std::optional<TAddress
         if (plain.starts_with(prefix))
             plain.erase(0, std::char_traits<char>::length(prefix));
     }
-    const QUrl parsed(QString::fromStdString(plain), QUrl::StrictMode);
+    const QUrl parsed(QString::fromStdString(plain), QUrl::TolerantMode);
     if (!IsFetchableUrl(parsed)) {
         *why = "not an http or https link: " + url;
         return false;
@@ -99,6 +100,19 @@ int TStreamInput::OpenConnection(AVFormatContext* context, AVIOContext** pb, con
         if (result != AVERROR_EXIT)
             self->m_watch.Fail(std::string(url) + ": " + AvErrorText(result));
         return result;
+    }
+    // The http reader follows redirects itself: where it ended up must be a
+    // place the stream may fetch from too, or nothing of it is used.
+    uint8_t* location = nullptr;
+    if (av_opt_get(*pb, "location", AV_OPT_SEARCH_CHILDREN, &location) >= 0 && location) {
+        const std::string landed = reinterpret_cast<const char*>(location);
+        av_free(location);
+        if (landed != url && !MayFetch(landed, self->m_source.Policy, &why)) {
+            self->m_defaultClose(context, *pb);
+            *pb = nullptr;
+            self->m_watch.Fail("refused redirect of " + std::string(url) + " to " + why);
+            return AVERROR(EACCES);
+        }
     }
     self->m_connections[*pb] = url;
     self->m_watch.Touch();
