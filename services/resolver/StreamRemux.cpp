@@ -8,7 +8,10 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace {
