@@ -51,7 +51,7 @@ void TResolveJob::LinkFetched(const TFetchResult& result)
                QStringLiteral("the link is media"));
         return;
     }
-    if (IsStreamResponse(result.ContentType, result.FinalUrl)) {
+    if (IsStreamResponse(result.Status, result.ContentType, result.FinalUrl)) {
         Answer(StreamAnswer(result.FinalUrl, m_typedUrl), QStringLiteral("the link is a stream"));
         return;
     }
@@ -111,7 +111,7 @@ void TResolveJob::CandidateChecked(const TFetchResult& result)
     }
     // A stream is taken only when no candidate is a file.
     if (result.Arrived && !m_streamCandidate.isValid() &&
-        IsStreamResponse(result.ContentType, result.FinalUrl))
+        IsStreamResponse(result.Status, result.ContentType, result.FinalUrl))
         m_streamCandidate = result.FinalUrl;
     CheckNextCandidate();
 }

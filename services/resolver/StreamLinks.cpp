@@ -21,8 +21,10 @@ bool IsGenericType(const QByteArray& mediaType)
 
 }  // namespace
 
-bool IsStreamResponse(const QByteArray& contentType, const QUrl& finalUrl)
+bool IsStreamResponse(int status, const QByteArray& contentType, const QUrl& finalUrl)
 {
+    if (status < 200 || status > 299)
+        return false;
     const QByteArray type = MediaTypeOf(contentType);
     if (IsStreamType(type))
         return true;

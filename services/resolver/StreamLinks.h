@@ -7,12 +7,12 @@
 #include <QByteArray>
 #include <QUrl>
 
-// A response is an HLS playlist or DASH manifest by its type
+// A 2xx response is an HLS playlist or DASH manifest by its type
 // (application/vnd.apple.mpegurl, application/x-mpegurl, audio/mpegurl,
 // application/dash+xml), or, under a generic type, by the link's ".m3u8" or
 // ".mpd" name. audio/x-mpegurl is the type of plain M3U lists of files and
 // does not count.
-bool IsStreamResponse(const QByteArray& contentType, const QUrl& finalUrl);
+bool IsStreamResponse(int status, const QByteArray& contentType, const QUrl& finalUrl);
 
 // The type attribute of a <source> names an HLS or DASH stream.
 bool IsStreamSourceType(const QByteArray& type);

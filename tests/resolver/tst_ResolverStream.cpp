@@ -338,13 +338,14 @@ QString TResolverStreamTest::SaveBody(const QByteArray& body, const QString& nam
 
 void TResolverStreamTest::StreamResponses_data()
 {
+    QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("contentType");
     QTest::addColumn<QString>("url");
     QTest::addColumn<bool>("stream");
 
-    const auto row = [](const char* type, const char* url, bool stream) {
-        QTest::newRow(QByteArray(type + QByteArray(" ") + url).constData())
-            << QByteArray(type) << QString(url) << stream;
+    const auto row = [](const char* type, const char* url, bool stream, int status = 200) {
+        QTest::newRow(QByteArray(QByteArray::number(status) + " " + type + " " + url).constData())
+            << status << QByteArray(type) << QString(url) << stream;
     };
     row("application/vnd.apple.mpegurl", "http://h/a", true);
     row("Application/X-MpegURL; charset=utf-8", "http://h/a", true);
@@ -358,14 +359,18 @@ void TResolverStreamTest::StreamResponses_data()
     row("text/html", "http://h/watch.m3u8", false);
     row("video/mp4", "http://h/a.mp4", false);
     row("application/octet-stream", "http://h/a.m3u8.mp4", false);
+    // Only a successful answer is a stream.
+    row("application/vnd.apple.mpegurl", "http://h/a.m3u8", false, 404);
+    row("application/dash+xml", "http://h/a.mpd", true, 203);
 }
 
 void TResolverStreamTest::StreamResponses()
 {
+    QFETCH(int, status);
     QFETCH(QByteArray, contentType);
     QFETCH(QString, url);
     QFETCH(bool, stream);
-    QCOMPARE(IsStreamResponse(contentType, QUrl(url)), stream);
+    QCOMPARE(IsStreamResponse(status, contentType, QUrl(url)), stream);
 }
 
 void TResolverStreamTest::Containers_data()
