@@ -282,6 +282,13 @@ void TResolverStreamTest::initTestCase()
                                {"body", Playlist({"/local/to-file.ts"})}});
     m_web.AddRoute(
         QJsonObject{{"path", "/local/to-file.ts"}, {"redirect", "file://" + segment + "0.ts"}});
+    QFile manifest(dir + "/dash/m.mpd");
+    QVERIFY(manifest.open(QIODevice::ReadOnly));
+    m_web.AddRoute(QJsonObject{
+        {"path", "/local/base.mpd"},
+        {"contentType", "application/dash+xml"},
+        {"body", QString::fromUtf8(manifest.readAll())
+                     .replace("<Period", "<BaseURL>file://" + dir + "/dash/</BaseURL><Period")}});
     // Pages whose only media is a stream, and one that also has a file.
     const auto page = [this](const QString& path, const QString& html) {
         m_web.AddRoute(QJsonObject{{"path", path}, {"contentType", "text/html"}, {"body", html}});
@@ -626,6 +633,7 @@ void TResolverStreamTest::LocalFilesRefused_data()
     QTest::newRow("file:///etc/passwd") << "/local/passwd.m3u8";
     QTest::newRow("file link to a real segment") << "/local/segment.m3u8";
     QTest::newRow("segment redirected to a file") << "/local/redirect.m3u8";
+    QTest::newRow("DASH segments under a file base") << "/local/base.mpd";
 }
 
 void TResolverStreamTest::LocalFilesRefused()
