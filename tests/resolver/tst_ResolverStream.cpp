@@ -650,6 +650,7 @@ void TResolverStreamTest::AskerGoneStopsTheRemux()
 {
     const QByteArray answer = TStreamRegistry::Instance().Issue(
         TStreamSource{{QUrl(m_web.Url("/slow/index.m3u8"))}, {}, {}});
+    QTRY_COMPARE(TStreamServing::Running(), 0);  // earlier servings have ended
     auto get = std::make_unique<TRawGet>(QUrl::fromEncoded(answer));
     QTRY_VERIFY_WITH_TIMEOUT(get->Status == 200, 30000);
     QCOMPARE(TStreamServing::Running(), 1);
