@@ -1,6 +1,7 @@
 #include "PageCandidates.h"
 
 #include "MediaTypes.h"
+#include "StreamLinks.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -206,7 +207,8 @@ private:
                 const bool inMediaElement = parent && parent->type == GUMBO_NODE_ELEMENT &&
                                             (parent->v.element.tag == GUMBO_TAG_VIDEO ||
                                              parent->v.element.tag == GUMBO_TAG_AUDIO);
-                if (inMediaElement && IsPlayableSourceType(Attribute(element, "type")))
+                const QByteArray type = Attribute(element, "type");
+                if (inMediaElement && (IsPlayableSourceType(type) || IsStreamSourceType(type)))
                     Add(MediaElementGroup, Attribute(element, "src"));
                 break;
             }

@@ -8,9 +8,9 @@
 
 #include <vector>
 
-// Candidates in this order: <video>/<audio> src and their playable <source>s,
-// the og:video / og:audio meta links, twitter:player:stream, <link
-// rel="video_src">, <embed>/<object> to a media file, JSON-LD contentUrl,
-// then <a href> to a media file. Each is resolved against the page's base
+// Candidates in this order: <video>/<audio> src and their <source>s that are
+// playable files or HLS/DASH streams, the og:video / og:audio meta links,
+// twitter:player:stream, <link rel="video_src">, <embed>/<object> to a media
+// file, JSON-LD contentUrl, then <a href> to a media file. Each is resolved against the page's base
 // (pageUrl, or its <base href>); only http/https links are kept, each once.
 std::vector<QUrl> FindMediaCandidates(const QByteArray& html, const QUrl& pageUrl);

@@ -1,6 +1,7 @@
 #include "ResolveJob.h"
 
 #include "MediaTypes.h"
+#include "StreamLinks.h"
 
 TResolveJob::TResolveJob(const TResolverLimits& limits, QObject* parent)
     : QObject(parent), m_limits(limits), m_fetch(&m_network, limits)
@@ -19,6 +20,7 @@ void TResolveJob::Start(const QByteArray& link)
 {
     m_deadline.start(m_limits.AnswerTimeoutMs);
     const QUrl url = QUrl::fromEncoded(link, QUrl::TolerantMode);
+    m_typedUrl = url;
     if (!IsFetchableUrl(url)) {
         QMetaObject::invokeMethod(
             this, [this] { Answer(ErrorAnswer(), QStringLiteral("not an http or https link")); },
@@ -47,6 +49,10 @@ void TResolveJob::LinkFetched(const TFetchResult& result)
     if (result.IsMedia) {
         Answer(result.FinalUrl.adjusted(QUrl::RemoveFragment).toEncoded(),
                QStringLiteral("the link is media"));
+        return;
+    }
+    if (IsStreamResponse(result.Status, result.ContentType, result.FinalUrl)) {
+        Answer(StreamAnswer(result.FinalUrl, m_typedUrl), QStringLiteral("the link is a stream"));
         return;
     }
     if (!result.IsPage) {
@@ -81,6 +87,11 @@ void TResolveJob::PageRead(bool ok, const QList<QUrl>& candidates, const QString
 
 void TResolveJob::CheckNextCandidate()
 {
+    if (m_nextCandidate >= m_candidates.size() && m_streamCandidate.isValid()) {
+        Answer(StreamAnswer(m_streamCandidate, m_typedUrl),
+               QStringLiteral("a stream, no file among %1 candidates").arg(m_candidates.size()));
+        return;
+    }
     if (m_nextCandidate >= m_candidates.size()) {
         Answer(ErrorAnswer(),
                QStringLiteral("none of %1 candidates is media").arg(m_candidates.size()));
@@ -98,6 +109,10 @@ void TResolveJob::CandidateChecked(const TFetchResult& result)
                QStringLiteral("candidate %1 of %2").arg(m_nextCandidate).arg(m_candidates.size()));
         return;
     }
+    // A stream is taken only when no candidate is a file.
+    if (result.Arrived && !m_streamCandidate.isValid() &&
+        IsStreamResponse(result.Status, result.ContentType, result.FinalUrl))
+        m_streamCandidate = result.FinalUrl;
     CheckNextCandidate();
 }
 

@@ -49,7 +49,9 @@ private:
     TPageParse m_parse;
     bool m_pageTruncated = false;
     QTimer m_deadline;
+    QUrl m_typedUrl;
     QList<QUrl> m_candidates;
+    QUrl m_streamCandidate;  // the first candidate that is an HLS or DASH stream
     qsizetype m_nextCandidate = 0;
     bool m_answered = false;
     QString m_note;

@@ -1,6 +1,7 @@
 #include "ResolverServer.h"
 
 #include "ResolveJob.h"
+#include "StreamEndpoint.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -61,7 +62,10 @@ TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
 
 quint16 TResolverServer::Listen(const QHostAddress& address, quint16 port)
 {
-    return m_server.listen(address, port);
+    const quint16 bound = m_server.listen(address, port);
+    if (bound != 0)
+        ServeStreams(m_server, m_limits, address, bound);
+    return bound;
 }
 
 QByteArray TResolverServer::LinkOfQuery(const QByteArray& encodedQuery)

@@ -48,13 +48,14 @@ void TResolverPageTest::Candidates_data()
     QTest::newRow("audio source without a type")
         << QByteArray("<audio controls><source src='/a/song.mp3'></audio>")
         << QStringList{"http://site.test/a/song.mp3"};
-    QTest::newRow("sources: playlists skipped, order kept")
+    QTest::newRow("sources: streams kept as candidates, order kept")
         << QByteArray(
                "<video><source src='s.m3u8' type='application/x-mpegURL'>"
                "<source src='s.mpd' type='application/dash+xml'>"
                "<source src='s.webm' type='video/webm; codecs=\"vp9\"'>"
                "<source src='s.mp4' type='video/mp4'></video>")
-        << QStringList{"http://site.test/watch/s.webm", "http://site.test/watch/s.mp4"};
+        << QStringList{"http://site.test/watch/s.m3u8", "http://site.test/watch/s.mpd",
+                       "http://site.test/watch/s.webm", "http://site.test/watch/s.mp4"};
     QTest::newRow("source outside a media element is not one")
         << QByteArray("<picture><source src='p.mp4'></picture>") << QStringList{};
     QTest::newRow("og meta in preference order, not page order")
