@@ -29,6 +29,7 @@ void TResolveJob::Start(const QByteArray& link)
         return;
     }
     m_policy = TAddressPolicy::ForTypedLink(url);
+    TYtDlpRun::PrepareNext(m_limits.FetchIdleTimeoutMs);
     connect(&m_fetch, &TUrlFetch::Finished, this, &TResolveJob::LinkFetched);
     m_fetch.Start(url, TUrlFetch::TMode::ReadPage);
 }

@@ -22,11 +22,13 @@ void TYtDlpAnswer::Start(const QJsonObject& info, const TAddressPolicy& policy)
             AnswerStream(m_choice.Source, note);
             return;
         case TYtDlpChoice::TKind::File:
-            if (m_choice.ExtraHeaders.isEmpty()) {
+            if (m_choice.ExtraHeaders.isEmpty() && !IsGenericExtractor(ExtractorKeyOf(info))) {
                 DoneLater(m_choice.Url.adjusted(QUrl::RemoveFragment).toEncoded(), note);
                 return;
             }
-            // Most servers ignore the Referer a player sends; only when the file
+            // The generic extractor also takes any file that is not a page for a
+            // video; it must pass the check every page candidate passes. And
+            // most servers ignore the Referer a player sends: only when the file
             // is refused without the headers is a stream that sends them worth it.
             m_fetch.Start(m_choice.Url, TUrlFetch::TMode::HeadersOnly);
             return;
@@ -37,7 +39,13 @@ void TYtDlpAnswer::FileChecked(const TFetchResult& result)
 {
     if (result.Arrived && result.IsMedia) {
         emit Done(result.FinalUrl.adjusted(QUrl::RemoveFragment).toEncoded(),
-                  m_choice.Note + QStringLiteral(", served without its headers"));
+                  m_choice.ExtraHeaders.isEmpty()
+                      ? m_choice.Note
+                      : m_choice.Note + QStringLiteral(", served without its headers"));
+        return;
+    }
+    if (m_choice.ExtraHeaders.isEmpty()) {
+        emit Done({}, m_choice.Note + QStringLiteral(", which is not media"));
         return;
     }
     AnswerStream(m_choice.Source, m_choice.Note + QStringLiteral(", needs its headers"));

@@ -191,7 +191,9 @@ TYtDlpChoice StreamChoice(const QList<const TFormat*>& parts, const QString& wha
     choice.Kind = TYtDlpChoice::TKind::Stream;
     QStringList ids;
     for (const TFormat* part : parts) {
-        choice.Source.Inputs.append(part->Url);
+        // DASH video and audio come from one manifest.
+        if (!choice.Source.Inputs.contains(part->Url))
+            choice.Source.Inputs.append(part->Url);
         for (const auto& header : part->Headers) {
             if (!choice.Source.Headers.contains(header))
                 choice.Source.Headers.append(header);

@@ -2,10 +2,12 @@
 
 #include "YtDlpFormats.h"
 #include "YtDlpSlots.h"
+#include "YtDlpSpare.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -58,7 +60,7 @@ QString TYtDlpRun::FindProgram()
     return QStandardPaths::findExecutable(QStringLiteral("yt-dlp"));
 }
 
-QStringList TYtDlpRun::Arguments(const QByteArray& link, int socketTimeoutMs)
+QStringList TYtDlpRun::Arguments(int socketTimeoutMs)
 {
     return {
         QStringLiteral("--ignore-config"),
@@ -78,14 +80,18 @@ QStringList TYtDlpRun::Arguments(const QByteArray& link, int socketTimeoutMs)
         QString::fromLatin1(YtDlpUserAgent()),
         QStringLiteral("--socket-timeout"),
         QString::number(qMax(1, socketTimeoutMs / 1000)),
-        QStringLiteral("--"),
-        QString::fromUtf8(link),
+        // The link comes on standard input: it never shows in a process
+        // list, and a process can be started before the link is known.
+        QStringLiteral("--batch-file"),
+        QStringLiteral("-"),
     };
 }
 
 void TYtDlpRun::Start(const QByteArray& link, int socketTimeoutMs, int timeoutMs)
 {
-    m_link = link;
+    // One line of yt-dlp's batch input: the link in its encoded form, which
+    // holds no blank or line break.
+    m_link = QUrl::fromEncoded(link, QUrl::TolerantMode).toEncoded();
     m_socketTimeoutMs = socketTimeoutMs;
     m_deadline.start(timeoutMs);
     TYtDlpSlots::Instance().Acquire(this, [this] { Launch(); });
@@ -118,21 +124,28 @@ void TYtDlpRun::Launch()
             Qt::QueuedConnection);
         return;
     }
-    m_process = std::make_unique<QProcess>();
-    m_process->setProgram(program);
-    m_process->setArguments(Arguments(m_link, m_socketTimeoutMs));
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    // Its own process group, so that whatever it starts is killed with it;
-    // and it dies with the service.
-    m_process->setChildProcessModifier([] {
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    });
+    const QStringList arguments = Arguments(m_socketTimeoutMs);
+    m_process = TYtDlpSpare::Take(program, arguments);
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &TYtDlpRun::ReadOutput);
     connect(m_process.get(), &QProcess::readyReadStandardError, this, &TYtDlpRun::ReadErrors);
     connect(m_process.get(), &QProcess::finished, this, &TYtDlpRun::ProcessEnded);
     connect(m_process.get(), &QProcess::errorOccurred, this, &TYtDlpRun::ProcessFailed);
-    m_process->start();
+    m_process->write(m_link + '\n');
+    m_process->closeWriteChannel();
+    if (m_process->state() == QProcess::NotRunning) {
+        // Failed before it could be connected to; reported from the event loop.
+        QMetaObject::invokeMethod(
+            this, [this] { ProcessFailed(QProcess::FailedToStart); }, Qt::QueuedConnection);
+    } else {
+        TYtDlpSpare::Prepare(program, arguments);
+    }
+}
+
+void TYtDlpRun::PrepareNext(int socketTimeoutMs)
+{
+    const QString program = FindProgram();
+    if (!program.isEmpty())
+        TYtDlpSpare::Prepare(program, Arguments(socketTimeoutMs));
 }
 
 void TYtDlpRun::ReadOutput()

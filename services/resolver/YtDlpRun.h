@@ -39,8 +39,11 @@ public:
 
     // The program a run starts, or empty when PATH holds none.
     static QString FindProgram();
-    // The arguments yt-dlp gets for LINK.
-    static QStringList Arguments(const QByteArray& link, int socketTimeoutMs);
+    // The arguments of every run; the link follows on standard input.
+    static QStringList Arguments(int socketTimeoutMs);
+
+    // Has a process started ahead for the next run (see TYtDlpSpare).
+    static void PrepareNext(int socketTimeoutMs);
 
     // Starts (once a slot is free) on LINK; gives up after TIMEOUTMS in all,
     // waiting included.
