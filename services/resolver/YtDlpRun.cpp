@@ -99,9 +99,12 @@ void TYtDlpRun::Start(const QByteArray& link, int socketTimeoutMs, int timeoutMs
 
 void TYtDlpRun::Cancel()
 {
+    const bool wasRunning = Running();
     m_done = true;
     m_deadline.stop();
     Kill();
+    if (wasRunning)
+        PrepareNext(m_socketTimeoutMs);
 }
 
 void TYtDlpRun::Launch()
@@ -136,8 +139,6 @@ void TYtDlpRun::Launch()
         // Failed before it could be connected to; reported from the event loop.
         QMetaObject::invokeMethod(
             this, [this] { ProcessFailed(QProcess::FailedToStart); }, Qt::QueuedConnection);
-    } else {
-        TYtDlpSpare::Prepare(program, arguments);
     }
 }
 
@@ -221,6 +222,10 @@ void TYtDlpRun::Finish(const TYtDlpOutcome& outcome)
     m_done = true;
     m_deadline.stop();
     TYtDlpSlots::Instance().Release(this);
+    // The next run's process starts once this one is over, not beside it:
+    // on a busy machine it would take CPU time from this run.
+    if (outcome.Status != TYtDlpOutcome::TStatus::Unavailable)
+        PrepareNext(m_socketTimeoutMs);
     emit Finished(outcome);
 }
 
