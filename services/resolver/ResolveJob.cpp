@@ -2,23 +2,26 @@
 
 #include "MediaTypes.h"
 #include "StreamLinks.h"
+#include "YtDlpNotice.h"
 
 TResolveJob::TResolveJob(const TResolverLimits& limits, QObject* parent)
-    : QObject(parent), m_limits(limits), m_fetch(&m_network, limits)
+    : QObject(parent),
+      m_limits(limits),
+      m_fetch(&m_network, limits),
+      m_extractorAnswer(&m_network, limits)
 {
     m_deadline.setSingleShot(true);
     connect(&m_parse, &TPageParse::Finished, this, &TResolveJob::PageRead);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        m_fetch.Abort();
-        m_parse.Abort();
-        Answer(ErrorAnswer(),
-               QStringLiteral("no answer within %1 ms").arg(m_limits.AnswerTimeoutMs));
-    });
+    connect(&m_deadline, &QTimer::timeout, this, &TResolveJob::OutOfTime);
+    connect(&m_extractor, &TYtDlpRun::Claimed, this, &TResolveJob::ExtractorClaimed);
+    connect(&m_extractor, &TYtDlpRun::Finished, this, &TResolveJob::ExtractorFinished);
+    connect(&m_extractorAnswer, &TYtDlpAnswer::Done, this, &TResolveJob::ExtractorAnswered);
 }
 
 void TResolveJob::Start(const QByteArray& link)
 {
     m_deadline.start(m_limits.AnswerTimeoutMs);
+    m_link = link;
     const QUrl url = QUrl::fromEncoded(link, QUrl::TolerantMode);
     m_typedUrl = url;
     if (!IsFetchableUrl(url)) {
@@ -27,6 +30,8 @@ void TResolveJob::Start(const QByteArray& link)
             Qt::QueuedConnection);
         return;
     }
+    m_policy = TAddressPolicy::ForTypedLink(url);
+    TYtDlpRun::PrepareNext(m_limits.FetchIdleTimeoutMs);
     connect(&m_fetch, &TUrlFetch::Finished, this, &TResolveJob::LinkFetched);
     m_fetch.Start(url, TUrlFetch::TMode::ReadPage);
 }
@@ -34,10 +39,10 @@ void TResolveJob::Start(const QByteArray& link)
 void TResolveJob::Cancel()
 {
     m_answered = true;
-    m_deadline.stop();
-    m_fetch.Abort();
-    m_parse.Abort();
+    StopAll();
 }
+
+// Step 1 ---------------------------------------------------------------------
 
 void TResolveJob::LinkFetched(const TFetchResult& result)
 {
@@ -55,30 +60,71 @@ void TResolveJob::LinkFetched(const TFetchResult& result)
         Answer(StreamAnswer(result.FinalUrl, m_typedUrl), QStringLiteral("the link is a stream"));
         return;
     }
+    StartExtractor();
     if (!result.IsPage) {
-        Answer(ErrorAnswer(), QStringLiteral("status %1, %2, neither media nor a page")
-                                  .arg(result.Status)
-                                  .arg(QString::fromLatin1(result.ContentType)));
+        BuiltInDone({}, QStringLiteral("status %1, %2, neither media nor a page")
+                            .arg(result.Status)
+                            .arg(QString::fromLatin1(result.ContentType)));
         return;
     }
     m_pageTruncated = result.Truncated;
     m_parse.Start(result.Body, result.FinalUrl);
 }
 
+// Steps 2 and 4: yt-dlp ------------------------------------------------------
+
+void TResolveJob::StartExtractor()
+{
+    m_extractorStarted = true;
+    m_extractor.Start(m_link, m_limits.FetchIdleTimeoutMs, m_limits.AnswerTimeoutMs);
+}
+
+void TResolveJob::ExtractorClaimed(const QString& extractor)
+{
+    m_claim = IsGenericExtractor(extractor) ? TClaim::Generic : TClaim::Site;
+    Decide();
+}
+
+void TResolveJob::ExtractorFinished(const TYtDlpOutcome& outcome)
+{
+    if (m_answered)
+        return;
+    if (outcome.Status != TYtDlpOutcome::TStatus::Done) {
+        if (outcome.Status == TYtDlpOutcome::TStatus::Unavailable)
+            ReportYtDlpUnavailableOnce(outcome.Failure);
+        ExtractorAnswered({}, outcome.Failure);
+        return;
+    }
+    if (m_claim == TClaim::Unknown) {
+        // No claim line seen (another yt-dlp's log): its result names the
+        // extractor instead.
+        m_claim = IsGenericExtractor(ExtractorKeyOf(outcome.Info)) ? TClaim::Generic : TClaim::Site;
+    }
+    m_extractorAnswer.Start(outcome.Info, m_policy);
+}
+
+void TResolveJob::ExtractorAnswered(const QByteArray& link, const QString& note)
+{
+    m_extracted = {true, link, note};
+    Decide();
+}
+
+// Step 3: the built-in page rules --------------------------------------------
+
 void TResolveJob::PageRead(bool ok, const QList<QUrl>& candidates, const QString& failure)
 {
     if (m_answered)
         return;
     if (!ok) {
-        Answer(ErrorAnswer(), failure);
+        BuiltInDone({}, failure);
         return;
     }
     m_candidates = candidates.mid(0, m_limits.MaxCandidates);
     if (m_candidates.isEmpty()) {
-        Answer(ErrorAnswer(),
-               m_pageTruncated
-                   ? QStringLiteral("no media in the first %1 bytes").arg(m_limits.MaxPageBytes)
-                   : QStringLiteral("no media on the page"));
+        BuiltInDone(
+            {}, m_pageTruncated
+                    ? QStringLiteral("no media in the first %1 bytes").arg(m_limits.MaxPageBytes)
+                    : QStringLiteral("no media on the page"));
         return;
     }
     connect(&m_fetch, &TUrlFetch::Finished, this, &TResolveJob::CandidateChecked);
@@ -88,13 +134,13 @@ void TResolveJob::PageRead(bool ok, const QList<QUrl>& candidates, const QString
 void TResolveJob::CheckNextCandidate()
 {
     if (m_nextCandidate >= m_candidates.size() && m_streamCandidate.isValid()) {
-        Answer(StreamAnswer(m_streamCandidate, m_typedUrl),
-               QStringLiteral("a stream, no file among %1 candidates").arg(m_candidates.size()));
+        BuiltInDone(
+            StreamAnswer(m_streamCandidate, m_typedUrl),
+            QStringLiteral("a stream, no file among %1 candidates").arg(m_candidates.size()));
         return;
     }
     if (m_nextCandidate >= m_candidates.size()) {
-        Answer(ErrorAnswer(),
-               QStringLiteral("none of %1 candidates is media").arg(m_candidates.size()));
+        BuiltInDone({}, QStringLiteral("none of %1 candidates is media").arg(m_candidates.size()));
         return;
     }
     m_fetch.Start(m_candidates.at(m_nextCandidate++), TUrlFetch::TMode::HeadersOnly);
@@ -105,8 +151,9 @@ void TResolveJob::CandidateChecked(const TFetchResult& result)
     if (m_answered)
         return;
     if (result.Arrived && result.IsMedia) {
-        Answer(result.FinalUrl.adjusted(QUrl::RemoveFragment).toEncoded(),
-               QStringLiteral("candidate %1 of %2").arg(m_nextCandidate).arg(m_candidates.size()));
+        BuiltInDone(
+            result.FinalUrl.adjusted(QUrl::RemoveFragment).toEncoded(),
+            QStringLiteral("candidate %1 of %2").arg(m_nextCandidate).arg(m_candidates.size()));
         return;
     }
     // A stream is taken only when no candidate is a file.
@@ -116,12 +163,69 @@ void TResolveJob::CandidateChecked(const TFetchResult& result)
     CheckNextCandidate();
 }
 
+void TResolveJob::BuiltInDone(const QByteArray& link, const QString& note)
+{
+    m_builtIn = {true, link, note};
+    Decide();
+}
+
+// The order ------------------------------------------------------------------
+
+void TResolveJob::Decide()
+{
+    if (m_answered)
+        return;
+    const bool extractorDone = !m_extractorStarted || m_extracted.Done;
+    // A site extractor's answer comes first; the built-in rules wait for it.
+    if (m_claim == TClaim::Site && !extractorDone)
+        return;
+    if (m_claim == TClaim::Site && !m_extracted.Link.isEmpty()) {
+        Answer(m_extracted.Link, m_extracted.Note);
+        return;
+    }
+    if (!m_builtIn.Done)
+        return;
+    if (!m_builtIn.Link.isEmpty() && (m_claim != TClaim::Unknown || extractorDone)) {
+        Answer(m_builtIn.Link, m_builtIn.Note);
+        return;
+    }
+    if (!extractorDone)
+        return;
+    if (!m_extracted.Link.isEmpty()) {
+        Answer(m_extracted.Link, m_extracted.Note);
+        return;
+    }
+    Answer(ErrorAnswer(), m_extractorStarted
+                              ? m_builtIn.Note + QStringLiteral("; ") + m_extracted.Note
+                              : m_builtIn.Note);
+}
+
+void TResolveJob::OutOfTime()
+{
+    const QString late = QStringLiteral("no answer within %1 ms").arg(m_limits.AnswerTimeoutMs);
+    // What the built-in rules found still counts when yt-dlp is what is late.
+    if (m_builtIn.Done && !m_builtIn.Link.isEmpty()) {
+        Answer(m_builtIn.Link, m_builtIn.Note + QStringLiteral(", yt-dlp ") + late);
+        return;
+    }
+    Answer(ErrorAnswer(), late);
+}
+
 void TResolveJob::Answer(const QByteArray& answer, const QString& note)
 {
     if (m_answered)
         return;
     m_answered = true;
-    m_deadline.stop();
+    StopAll();
     m_note = note;
     emit Answered(answer);
+}
+
+void TResolveJob::StopAll()
+{
+    m_deadline.stop();
+    m_fetch.Abort();
+    m_parse.Abort();
+    m_extractor.Cancel();
+    m_extractorAnswer.Abort();
 }

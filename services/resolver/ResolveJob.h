@@ -1,11 +1,22 @@
 #pragma once
 
-// Turns one link into a direct media link: the link itself when it is media,
-// else the first candidate on its page whose response headers say media.
+// Turns one link into a direct media link, in this order:
+//  1. the link itself, when it is media;
+//  2. what yt-dlp finds, when one of its site extractors takes the link;
+//  3. the first candidate on the page whose response headers say media
+//     (the built-in page rules);
+//  4. what yt-dlp's generic extractor finds (players set up by scripts,
+//     iframe players, ...).
+// yt-dlp starts as soon as the link is known not to be media and runs beside
+// the page fetch and the built-in rules; without yt-dlp, step 3 answers
+// alone.
 
+#include "AddressPolicy.h"
 #include "PageParse.h"
 #include "ResolverLimits.h"
 #include "UrlFetch.h"
+#include "YtDlpAnswer.h"
+#include "YtDlpRun.h"
 
 #include <QByteArray>
 #include <QNetworkAccessManager>
@@ -35,13 +46,40 @@ signals:
     void Answered(const QByteArray& answer);
 
 private:
+    // Step 1.
     void LinkFetched(const TFetchResult& result);
+    // Steps 2 and 4: the yt-dlp run.
+    void StartExtractor();
+    void ExtractorClaimed(const QString& extractor);
+    void ExtractorFinished(const TYtDlpOutcome& outcome);
+    void ExtractorAnswered(const QByteArray& link, const QString& note);
+    // Step 3: the built-in page rules.
     void PageRead(bool ok, const QList<QUrl>& candidates, const QString& failure);
     void CandidateChecked(const TFetchResult& result);
     void CheckNextCandidate();
+    void BuiltInDone(const QByteArray& link, const QString& note);
+    // The order between them.
+    void Decide();
+    void OutOfTime();
     void Answer(const QByteArray& answer, const QString& note);
+    void StopAll();
+
+    // What one of the two ways has found so far.
+    struct TFinding
+    {
+        bool Done = false;
+        QByteArray Link;  // empty: nothing
+        QString Note;
+    };
+    enum class TClaim
+    {
+        Unknown,
+        Site,
+        Generic
+    };
 
     TResolverLimits m_limits;
+    TAddressPolicy m_policy;
     // A connection pool of its own: the few connections allowed per host
     // must not be held up by another request's stalling page on that host.
     QNetworkAccessManager m_network;
@@ -53,6 +91,15 @@ private:
     QList<QUrl> m_candidates;
     QUrl m_streamCandidate;  // the first candidate that is an HLS or DASH stream
     qsizetype m_nextCandidate = 0;
+    QByteArray m_link;
+
+    TYtDlpRun m_extractor;
+    TYtDlpAnswer m_extractorAnswer;
+    bool m_extractorStarted = false;
+    TClaim m_claim = TClaim::Unknown;
+    TFinding m_builtIn;
+    TFinding m_extracted;
+
     bool m_answered = false;
     QString m_note;
 };

@@ -192,6 +192,9 @@ void TResolverServiceTest::initTestCase()
     m_web.AddRoute(Redirect("/hop/11", "/media/hop.mp4"));
     QVERIFY2(m_web.Start(), qPrintable(m_web.ErrorString()));
 
+    // The built-in rules and the service's surface on their own, with their
+    // tight time-outs: no yt-dlp on PATH (tst_ResolverYtDlp covers it).
+    qputenv("PATH", QFile::encodeName(m_dir.path()));
     QVERIFY(m_resolver.Start(
         {"--listen", "127.0.0.1:0", "--fetch-timeout", "1.5", "--answer-timeout", "3"}));
 }
