@@ -25,6 +25,8 @@ void TResolveJob::Start(const QByteArray& link)
             Qt::QueuedConnection);
         return;
     }
+    // What the typed link names decides where everything after it may go.
+    m_fetch.SetPolicy(TAddressPolicy::ForTypedLink(url));
     connect(&m_fetch, &TUrlFetch::Finished, this, &TResolveJob::LinkFetched);
     m_fetch.Start(url, TUrlFetch::TMode::ReadPage);
 }

@@ -1,5 +1,7 @@
 #include "ResolverServer.h"
 
+#include "ConnectionListener.h"
+#include "RequestGuard.h"
 #include "ResolveJob.h"
 
 #include <QDateTime>
@@ -40,6 +42,17 @@ QByteArray Printable(const QByteArray& text)
     return out;
 }
 
+// Answers 403 and logs why when REQUEST may not be served.
+bool Refused(const QHttpServerRequest& request, QHttpServerResponder& responder)
+{
+    const QString why = TRequestGuard::Instance().RefusalReason(request);
+    if (why.isEmpty())
+        return false;
+    LogLine("403 " + Printable(request.url().toEncoded()) + " (" + Printable(why.toUtf8()) + ")");
+    responder.write("Forbidden", TextType, QHttpServerResponder::StatusCode::Forbidden);
+    return true;
+}
+
 }  // namespace
 
 TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
@@ -50,10 +63,13 @@ TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
 
     m_server.route("/get-url/index/link/", QHttpServerRequest::Method::Get,
                    [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-                       Resolve(request, std::move(responder));
+                       if (!Refused(request, responder))
+                           Resolve(request, std::move(responder));
                    });
     m_server.setMissingHandler(
         [](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+            if (Refused(request, responder))
+                return;
             LogLine("404 " + Printable(request.url().toEncoded()));
             responder.write("Not Found", TextType, QHttpServerResponder::StatusCode::NotFound);
         });
@@ -61,7 +77,15 @@ TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
 
 quint16 TResolverServer::Listen(const QHostAddress& address, quint16 port)
 {
-    return m_server.listen(address, port);
+    auto* listener = new TConnectionListener(m_idleTimeoutMs, this);
+    if (!listener->Start(address, port)) {
+        delete listener;
+        return 0;
+    }
+    m_server.bind(listener);
+    const quint16 bound = listener->serverPort();
+    TRequestGuard::Instance().SetListenAddress(address, bound);
+    return bound;
 }
 
 QByteArray TResolverServer::LinkOfQuery(const QByteArray& encodedQuery)
@@ -92,13 +116,17 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
     // done, as long as the asker is still connected.
     auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
     QPointer<QTcpSocket> socket = pending->socket();
+    // Not idle while its answer is being worked on.
+    TConnectionListener::SetAnswerPending(socket, true);
 
     auto* job = new TResolveJob(m_limits, this);
     connect(job, &QObject::destroyed, this, [this] { --m_runningJobs; });
     connect(job, &TResolveJob::Answered, this,
             [job, pending, socket, link, timer](const QByteArray& answer) {
-                if (socket)
+                if (socket) {
                     QObject::disconnect(socket, nullptr, job, nullptr);
+                    TConnectionListener::SetAnswerPending(socket, false);
+                }
                 const bool connected = socket && socket->state() == QAbstractSocket::ConnectedState;
                 if (connected)
                     pending->write(answer, TextType);

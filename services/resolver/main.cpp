@@ -47,19 +47,24 @@ int main(int argc, char* argv[])
         QStringLiteral("answer-timeout"),
         QStringLiteral("Seconds within which every request is answered (default 30)."),
         QStringLiteral("SECONDS"));
-    QCommandLineOption finderOption(TPageParse::FinderOption(),
-                                    QStringLiteral("Internal: read a page from standard input."),
-                                    QStringLiteral("PAGE-URL"));
+    const QCommandLineOption idleTimeoutOption(
+        QStringLiteral("idle-timeout"),
+        QStringLiteral("Seconds after which an idle connection is closed (default 10)."),
+        QStringLiteral("SECONDS"));
+    QCommandLineOption finderOption(
+        TPageParse::FinderOption(),
+        QStringLiteral("Internal: read a page's address and the page from standard input."));
     finderOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(finderOption);
     parser.addOption(listenOption);
     parser.addOption(fetchTimeoutOption);
     parser.addOption(answerTimeoutOption);
+    parser.addOption(idleTimeoutOption);
     parser.process(app);
 
     TResolverLimits limits;
     if (parser.isSet(finderOption))
-        return TPageParse::RunCandidateFinder(parser.value(finderOption), limits.MaxPageBytes);
+        return TPageParse::RunCandidateFinder(limits.MaxPageBytes);
     if (parser.isSet(fetchTimeoutOption) &&
         !ParseSeconds(parser.value(fetchTimeoutOption), &limits.FetchIdleTimeoutMs)) {
         std::fprintf(stderr, "quorvex-resolver: --fetch-timeout needs a number of seconds\n");
@@ -68,6 +73,13 @@ int main(int argc, char* argv[])
     if (parser.isSet(answerTimeoutOption) &&
         !ParseSeconds(parser.value(answerTimeoutOption), &limits.AnswerTimeoutMs)) {
         std::fprintf(stderr, "quorvex-resolver: --answer-timeout needs a number of seconds\n");
+        return 2;
+    }
+
+    int idleTimeoutMs = 10000;
+    if (parser.isSet(idleTimeoutOption) &&
+        !ParseSeconds(parser.value(idleTimeoutOption), &idleTimeoutMs)) {
+        std::fprintf(stderr, "quorvex-resolver: --idle-timeout needs a number of seconds\n");
         return 2;
     }
 
@@ -81,6 +93,7 @@ int main(int argc, char* argv[])
     }
 
     TResolverServer server(limits);
+    server.SetIdleTimeout(idleTimeoutMs);
     const quint16 bound = server.Listen(address, port);
     if (bound == 0) {
         std::fprintf(stderr, "quorvex-resolver: cannot listen on %s (in use or not allowed)\n",
