@@ -90,16 +90,6 @@ QString WithoutTrailingDot(const QString& host)
     return host.endsWith(QLatin1Char('.')) ? host.chopped(1) : host;
 }
 
-bool UsesProxy(const QString& host)
-{
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(host);
-    const QList<QNetworkProxy> proxies =
-        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
-    return !proxies.isEmpty() && proxies.first().type() != QNetworkProxy::NoProxy;
-}
-
 QString Refusal(const QString& host, const QHostAddress& address)
 {
     const QString spelled = address.toString();
@@ -149,9 +139,14 @@ bool TAddressPolicy::AllowsUrl(const QUrl& url, QString* why) const
         return AllowsAddress(literal, why);
     if (m_allowLocal)
         return true;
+    if (GoesThroughProxy(url))
+        return AllowsProxiedName(host, why);
     const QHostInfo info = QHostInfo::fromName(WithoutTrailingDot(host));
-    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-        return AdmitUnresolved(host, why);
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        if (why)
+            *why = QStringLiteral("host %1 not found").arg(host);
+        return false;
+    }
     return AllowsAddresses(host, info.addresses(), why);
 }
 
@@ -169,21 +164,13 @@ bool TAddressPolicy::Admit(const QString& host, const QList<QHostAddress>& addre
     return allowed;
 }
 
-bool TAddressPolicy::AdmitUnresolved(const QString& host, QString* why) const
+bool TAddressPolicy::AllowsProxiedName(const QString& host, QString* why) const
 {
-    if (m_allowLocal)
+    if (m_allowLocal || !IsLocalNetworkName(host))
         return true;
-    if (IsLocalNetworkName(host)) {
-        if (why)
-            *why = QStringLiteral("refused: %1 is a name of this machine or its network").arg(host);
-        return false;
-    }
-    if (!UsesProxy(host)) {
-        if (why)
-            *why = QStringLiteral("host %1 not found").arg(host);
-        return false;
-    }
-    return true;
+    if (why)
+        *why = QStringLiteral("refused: %1 is a name of this machine or its network").arg(host);
+    return false;
 }
 
 bool TAddressPolicy::AllowsAddresses(const QString& host, const QList<QHostAddress>& addresses,
@@ -232,6 +219,13 @@ bool IsLocalNetworkName(const QString& host)
             return true;
     }
     return false;
+}
+
+bool GoesThroughProxy(const QUrl& url)
+{
+    const QList<QNetworkProxy> proxies =
+        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    return !proxies.isEmpty() && proxies.first().type() != QNetworkProxy::NoProxy;
 }
 
 QHostAddress LiteralAddress(const QString& host)

@@ -25,7 +25,8 @@ public:
     // Whether a request may go to ADDRESS; WHY (when given) says why not.
     bool AllowsAddress(const QHostAddress& address, QString* why = nullptr) const;
     // Whether a request may go to URL's host, resolving a name when it is
-    // one (blocking; names of this machine's resolver answer at once).
+    // one and no proxy is used for URL (blocking; names of this machine's
+    // resolver answer at once).
     bool AllowsUrl(const QUrl& url, QString* why = nullptr) const;
 
     // Whether a request may go to HOST, which resolved to ADDRESSES (every
@@ -33,9 +34,10 @@ public:
     // forbidden one). The first lookup of the typed link's own name settles
     // whether it is a server of the local network.
     bool Admit(const QString& host, const QList<QHostAddress>& addresses, QString* why = nullptr);
-    // Whether a request may go to HOST, a name this machine cannot resolve
-    // (a proxy will): only when the name is not one of the local network.
-    bool AdmitUnresolved(const QString& host, QString* why = nullptr) const;
+    // Whether a request may go through a proxy to HOST, a name: the proxy
+    // resolves it (a lookup here would tell the local DNS what the proxy is
+    // there to keep from it), so only its form is checked.
+    bool AllowsProxiedName(const QString& host, QString* why = nullptr) const;
 
     bool AllowsLocal() const { return m_allowLocal; }
 
@@ -57,6 +59,9 @@ bool IsLocalNetworkAddress(const QHostAddress& address);
 // alone: "localhost" and its subdomains, a name without a dot, names under
 // ".local", ".localdomain", ".lan", ".internal" and ".home.arpa".
 bool IsLocalNetworkName(const QString& host);
+
+// Whether a request for URL goes through a proxy (http_proxy, ...).
+bool GoesThroughProxy(const QUrl& url);
 
 // The address HOST spells, in any of the forms a resolver accepts
 // ("2130706433", "0x7f.1", "0177.0.0.1", "::ffff:127.0.0.1", with or

@@ -5,13 +5,6 @@
 
 namespace {
 
-bool GoesThroughProxy(const QUrl& url)
-{
-    const QList<QNetworkProxy> proxies =
-        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
-    return !proxies.isEmpty() && proxies.first().type() != QNetworkProxy::NoProxy;
-}
-
 // The address a pinned request goes to: IPv4 first, which more networks
 // route, else the first one.
 QHostAddress Preferred(const QList<QHostAddress>& addresses)
@@ -39,14 +32,18 @@ void THostCheck::Start(const QUrl& url, TAddressPolicy* policy)
     m_policy = policy;
     const QString host = url.host();
     const QHostAddress literal = LiteralAddress(host);
-    if (policy->AllowsLocal() || !literal.isNull()) {
-        THostDecision decision;
-        decision.Allowed = policy->AllowsLocal() || policy->AllowsAddress(literal, &decision.Why);
-        decision.RequestUrl = url;
+    THostDecision decision;
+    decision.RequestUrl = url;
+    if (!literal.isNull()) {
+        decision.Allowed = policy->AllowsAddress(literal, &decision.Why);
         Decide(decision);
         return;
     }
-    m_viaProxy = GoesThroughProxy(url);
+    if (GoesThroughProxy(url)) {
+        decision.Allowed = policy->AllowsProxiedName(host, &decision.Why);
+        Decide(decision);
+        return;
+    }
     const QString name = host.endsWith(QLatin1Char('.')) ? host.chopped(1) : host;
     m_lookupId = QHostInfo::lookupHost(name, this, &THostCheck::LookedUp);
 }
@@ -68,18 +65,18 @@ void THostCheck::LookedUp(const QHostInfo& info)
     THostDecision decision;
     decision.RequestUrl = m_url;
     const QString host = m_url.host();
-    const bool resolved = info.error() == QHostInfo::NoError && !info.addresses().isEmpty();
-    if (!resolved) {
-        // Only a proxy can still reach it.
-        decision.Allowed = m_viaProxy && m_policy->AdmitUnresolved(host, &decision.Why);
-        if (!m_viaProxy)
-            decision.Why = QStringLiteral("host %1 not found").arg(host);
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        decision.Why = QStringLiteral("host %1 not found").arg(host);
         Decide(decision);
         return;
     }
     decision.Allowed = m_policy->Admit(host, info.addresses(), &decision.Why);
-    if (decision.Allowed && !m_viaProxy && !m_policy->AllowsLocal()) {
-        decision.RequestUrl.setHost(Preferred(info.addresses()).toString());
+    QUrl pinned = m_url;
+    pinned.setHost(Preferred(info.addresses()).toString());
+    // (Should the proxy settings send the address through a proxy that the
+    // name bypasses, the name is requested as it is.)
+    if (decision.Allowed && !GoesThroughProxy(pinned)) {
+        decision.RequestUrl = pinned;
         decision.Host = m_url.host(QUrl::FullyEncoded).toUtf8();
         if (m_url.port() != -1)
             decision.Host += ':' + QByteArray::number(m_url.port());

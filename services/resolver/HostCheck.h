@@ -4,9 +4,8 @@
 // are looked up and held against the address policy, and a direct request
 // then goes to the very address that was checked (the name travels in the
 // Host header and in TLS), so that a name cannot point elsewhere between
-// the check and the connection. Through a proxy the proxy connects; there a
-// literal address and a name this machine resolves are checked, and a name
-// it cannot resolve is left to the proxy unless its form is a local one.
+// the check and the connection. Through a proxy the proxy resolves and
+// connects: there a literal address is checked, and a name by its form.
 
 #include "AddressPolicy.h"
 
@@ -49,7 +48,6 @@ private:
 
     QUrl m_url;
     TAddressPolicy* m_policy = nullptr;
-    bool m_viaProxy = false;
     int m_lookupId = -1;
     quint64 m_generation = 0;
 };

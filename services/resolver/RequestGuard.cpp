@@ -95,7 +95,8 @@ QString TRequestGuard::RefusalReason(const QHttpServerRequest& request) const
                                    m_address == QHostAddress::AnyIPv6;
     // Listening on every address, any address of this machine may be asked
     // for; a name never is.
-    if (!address.isNull() && (listensEverywhere || address.isEqual(m_address)))
+    if (!address.isNull() &&
+        (listensEverywhere || address.isEqual(m_address, QHostAddress::ConvertV4MappedToIPv4)))
         return {};
     return QStringLiteral("Host %1 is not this service").arg(QString::fromLatin1(hosts.first()));
 }

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -26,19 +27,24 @@ void LogLine(const QByteArray& line)
     std::fflush(stderr);
 }
 
-// Requests and answers are URLs, but the log must stay one line whatever a
-// client sends.
+// Longer links are logged cut, with their length.
+constexpr qsizetype MaxLoggedBytes = 2048;
+
+// Requests and answers are URLs, but the log must stay one line, and a short
+// one, whatever a client sends.
 QByteArray Printable(const QByteArray& text)
 {
     QByteArray out;
-    out.reserve(text.size());
-    for (const char c : text) {
+    out.reserve(std::min(text.size(), MaxLoggedBytes) + 32);
+    for (const char c : text.left(MaxLoggedBytes)) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f)
             out += "%" + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
         else
             out += c;
     }
+    if (text.size() > MaxLoggedBytes)
+        out += "...(" + QByteArray::number(text.size()) + " bytes)";
     return out;
 }
 
