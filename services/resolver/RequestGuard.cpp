@@ -87,7 +87,8 @@ QString TRequestGuard::RefusalReason(const QHttpServerRequest& request) const
     if (!SplitHost(hosts.first(), &host, &port) || port != m_port)
         return QStringLiteral("Host %1 is not this service")
             .arg(QString::fromLatin1(hosts.first()));
-    if (host.compare("localhost", Qt::CaseInsensitive) == 0)
+    if (host.compare("localhost", Qt::CaseInsensitive) == 0 ||
+        m_servedNames.contains(host.toLower()))
         return {};
     const QHostAddress address(QString::fromLatin1(host));
     const bool listensEverywhere = m_address == QHostAddress::Any ||

@@ -2,6 +2,7 @@
 // direct media link behind a page link.
 
 #include "PageParse.h"
+#include "RequestGuard.h"
 #include "ResolverServer.h"
 
 #include <QCommandLineParser>
@@ -51,6 +52,11 @@ int main(int argc, char* argv[])
         QStringLiteral("idle-timeout"),
         QStringLiteral("Seconds after which an idle connection is closed (default 10)."),
         QStringLiteral("SECONDS"));
+    const QCommandLineOption hostNameOption(
+        QStringLiteral("host-name"),
+        QStringLiteral("A name this service is also asked by, besides its address and localhost "
+                       "(for a service other machines use; repeatable)."),
+        QStringLiteral("NAME"));
     QCommandLineOption finderOption(
         TPageParse::FinderOption(),
         QStringLiteral("Internal: read a page's address and the page from standard input."));
@@ -60,6 +66,7 @@ int main(int argc, char* argv[])
     parser.addOption(fetchTimeoutOption);
     parser.addOption(answerTimeoutOption);
     parser.addOption(idleTimeoutOption);
+    parser.addOption(hostNameOption);
     parser.process(app);
 
     TResolverLimits limits;
@@ -91,6 +98,9 @@ int main(int argc, char* argv[])
                      qPrintable(listen));
         return 2;
     }
+
+    for (const QString& name : parser.values(hostNameOption))
+        TRequestGuard::Instance().AddServedName(name);
 
     TResolverServer server(limits);
     server.SetIdleTimeout(idleTimeoutMs);

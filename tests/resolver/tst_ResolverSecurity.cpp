@@ -176,8 +176,8 @@ void TResolverSecurityTest::initTestCase()
     }
     QVERIFY2(m_web.Start(), qPrintable(m_web.ErrorString()));
 
-    QVERIFY(m_resolver.Start(
-        {"--listen", "127.0.0.1:0", "--fetch-timeout", "1.5", "--answer-timeout", "3"}));
+    QVERIFY(m_resolver.Start({"--listen", "127.0.0.1:0", "--fetch-timeout", "1.5",
+                              "--answer-timeout", "3", "--host-name", "MediaBox.example"}));
     QProcessEnvironment proxied = QProcessEnvironment::systemEnvironment();
     proxied.insert("http_proxy", m_web.BaseUrl());
     proxied.remove("no_proxy");
@@ -354,10 +354,12 @@ void TResolverSecurityTest::RequestsFromPagesAreRefused_data()
     row("LOCALHOST and port", ask, "Host: LOCALHOST:{rport}\r\n", 200);
     row("the user's own navigation", ask, "Host: 127.0.0.1:{rport}\r\nSec-Fetch-Site: none\r\n",
         200);
+    row("a name it was given", ask, "Host: mediabox.example:{rport}\r\n", 200);
     row("unknown path, right host", "/other", "Host: 127.0.0.1:{rport}\r\n", 404);
     // DNS rebinding: a page's own name pointed at this service.
     row("another name", ask, "Host: attacker.example:{rport}\r\n", 403);
     row("a name under localhost's address", ask, "Host: rebind.127.0.0.1.example:{rport}\r\n", 403);
+    row("a name it was given, another port", ask, "Host: mediabox.example:1\r\n", 403);
     row("localhost without the port", ask, "Host: localhost\r\n", 403);
     row("address without the port", ask, "Host: 127.0.0.1\r\n", 403);
     row("another port", ask, "Host: 127.0.0.1:1\r\n", 403);
