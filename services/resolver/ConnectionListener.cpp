@@ -1,9 +1,10 @@
 #include "ConnectionListener.h"
 
+#include "Descriptors.h"
+
 #include <QSocketNotifier>
 #include <QTcpSocket>
 
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,11 +23,8 @@ constexpr int RetryAfterMs = 250;
 
 int MaxConnectionsForDescriptorLimit()
 {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return 4096;
     // The other half is for the fetches, the parser's pipes and the rest.
-    return static_cast<int>(std::clamp<rlim_t>(limit.rlim_cur / 2, 8, 1 << 20));
+    return std::max(OpenFileLimit() / 2, 8);
 }
 
 bool IsAnswerPending(const QTcpSocket* socket)
@@ -91,10 +89,6 @@ void TConnectionListener::AcceptReady()
 
 bool TConnectionListener::Accept()
 {
-    if (m_connections.size() >= m_maxConnections && !CloseLongestIdle()) {
-        PauseUntilRoom();
-        return false;
-    }
     const int descriptor =
         ::accept4(static_cast<int>(socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC);
     if (descriptor < 0) {
@@ -104,7 +98,7 @@ bool TConnectionListener::Accept()
             case ENOBUFS:
             case ENOMEM:
                 // Out of descriptors: make room, or wait for it.
-                if (CloseLongestIdle())
+                if (CloseLongestIdle(nullptr))
                     return true;
                 PauseUntilRoom();
                 return false;
@@ -124,6 +118,11 @@ bool TConnectionListener::Accept()
     }
     Track(socket);
     addPendingConnection(socket);
+    if (m_connections.size() > m_maxConnections && !CloseLongestIdle(socket)) {
+        // Every other one is waiting for its answer.
+        PauseUntilRoom();
+        return false;
+    }
     return true;
 }
 
@@ -154,12 +153,12 @@ void TConnectionListener::Forget(QTcpSocket* socket)
         Resume();
 }
 
-bool TConnectionListener::CloseLongestIdle()
+bool TConnectionListener::CloseLongestIdle(const QTcpSocket* spare)
 {
     QTcpSocket* oldest = nullptr;
     qint64 oldestActivity = 0;
     for (const TConnection& connection : std::as_const(m_connections)) {
-        if (!connection.Socket || IsAnswerPending(connection.Socket))
+        if (!connection.Socket || connection.Socket == spare || IsAnswerPending(connection.Socket))
             continue;
         if (!oldest || connection.LastActivityMs < oldestActivity) {
             oldest = connection.Socket;
@@ -183,7 +182,11 @@ void TConnectionListener::CloseIdle()
             idle.append(connection.Socket);
     }
     for (const QPointer<QTcpSocket>& socket : idle) {
-        if (socket)
+        // An asker that stopped reading would keep its connection open
+        // until its unsent answer drained: that one is cut.
+        if (socket && socket->bytesToWrite() > 0)
+            socket->abort();
+        else if (socket)
             socket->disconnectFromHost();
     }
 }

@@ -49,7 +49,9 @@ private:
     bool Accept();
     void Track(QTcpSocket* socket);
     void Forget(QTcpSocket* socket);
-    bool CloseLongestIdle();
+    // Closes the connection idle the longest but SPARE; false when every
+    // one is waiting for its answer.
+    bool CloseLongestIdle(const QTcpSocket* spare);
     void CloseIdle();
     void PauseUntilRoom();
     void Resume();

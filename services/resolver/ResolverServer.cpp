@@ -1,6 +1,7 @@
 #include "ResolverServer.h"
 
 #include "ConnectionListener.h"
+#include "Descriptors.h"
 #include "RequestGuard.h"
 #include "ResolveJob.h"
 
@@ -19,6 +20,10 @@
 namespace {
 
 const QByteArray TextType = "text/plain; charset=utf-8";
+
+// Descriptors one resolving job may take at its busiest: fetch sockets,
+// its network thread's wake-up pipe, the page parser's pipes.
+constexpr int DescriptorsPerJob = 24;
 
 void LogLine(const QByteArray& line)
 {
@@ -114,6 +119,14 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
         responder.write(TResolveJob::ErrorAnswer(), TextType);
         LogLine("link=" + Printable(link) + " answer=error 0 ms (more than " +
                 QByteArray::number(m_limits.MaxRunningJobs) + " requests at once)");
+        return;
+    }
+    if (FreeDescriptors() < (m_runningJobs + 1) * DescriptorsPerJob) {
+        // A job needs sockets, a worker thread and a child's pipes; without
+        // them the libraries underneath would end the whole service. Jobs
+        // under way may not have taken theirs yet: room is kept for each.
+        responder.write(TResolveJob::ErrorAnswer(), TextType);
+        LogLine("link=" + Printable(link) + " answer=error 0 ms (too few free file descriptors)");
         return;
     }
     ++m_runningJobs;

@@ -1,6 +1,7 @@
 // quorvex-resolver: the small web service the download page asks for the
 // direct media link behind a page link.
 
+#include "Descriptors.h"
 #include "PageParse.h"
 #include "RequestGuard.h"
 #include "ResolverServer.h"
@@ -99,6 +100,7 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    RaiseOpenFileLimit();
     for (const QString& name : parser.values(hostNameOption))
         TRequestGuard::Instance().AddServedName(name);
 

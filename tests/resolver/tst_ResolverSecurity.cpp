@@ -97,6 +97,7 @@ private slots:
     void LocalLinkGoesToTheCheckedAddress();
     void IdleConnectionsAreClosed();
     void ManyIdleConnectionsAgainstFewFiles();
+    void BusyJobsAgainstFewFiles();
     void LongLinkReachesTheParser();
 
 private:
@@ -504,6 +505,31 @@ void TResolverSecurityTest::ManyIdleConnectionsAgainstFewFiles()
     // Room was made by closing the connections idle the longest.
     QTRY_COMPARE_WITH_TIMEOUT(idle.front()->state(), QAbstractSocket::UnconnectedState, AskBoundMs);
     QVERIFY(limited.Running());
+}
+
+void TResolverSecurityTest::BusyJobsAgainstFewFiles()
+{
+    // Stalled jobs take descriptors too (sockets, threads, pipes): once too
+    // few are left, new work is turned away at once instead of the service
+    // being ended by a library that finds none, and taken up again after.
+    TResolverProcess limited;
+    limited.SetOpenFileLimit(96);
+    QVERIFY(limited.Start({"--listen", "127.0.0.1:0", "--answer-timeout", "2"}));
+    std::vector<std::unique_ptr<QTcpSocket>> stalled;
+    for (int i = 0; i < 40; ++i) {
+        stalled.push_back(std::make_unique<QTcpSocket>());
+        stalled.back()->connectToHost(QHostAddress::LocalHost, limited.Port());
+        QVERIFY(stalled.back()->waitForConnected(AskBoundMs));
+        stalled.back()->write(AskRequest(limited.Port(), Expand("{base}/stall")));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(limited.Log().contains("too few free file descriptors"), AskBoundMs);
+    for (const auto& socket : stalled)
+        QTRY_VERIFY_WITH_TIMEOUT(socket->bytesAvailable() > 0, AskBoundMs);
+    QVERIFY(limited.Running());
+
+    const QByteArray link = Expand("{base}/media/after-the-crowd.mp4");
+    const TRawAnswer got = Exchange(limited.Port(), AskRequest(limited.Port(), link));
+    QCOMPARE(got.Body, link);
 }
 
 void TResolverSecurityTest::LongLinkReachesTheParser()
