@@ -65,6 +65,23 @@ TRawAnswer Exchange(quint16 port, const QByteArray& request)
     return {};
 }
 
+// COUNT connections, each sending REQUEST; made one after another, so that
+// none waits on a full listen queue. Fewer when one cannot be made.
+std::vector<std::unique_ptr<QTcpSocket>> Connections(quint16 port, int count,
+                                                     const QByteArray& request)
+{
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int i = 0; i < count; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        if (!socket->waitForConnected(AskBoundMs))
+            break;
+        socket->write(request);
+        sockets.push_back(std::move(socket));
+    }
+    return sockets;
+}
+
 QByteArray AskRequest(quint16 port, const QByteArray& link)
 {
     return "GET /get-url/index/link/?link=" + link +
@@ -488,13 +505,8 @@ void TResolverSecurityTest::ManyIdleConnectionsAgainstFewFiles()
     TResolverProcess limited;
     limited.SetOpenFileLimit(256);
     QVERIFY(limited.Start({"--listen", "127.0.0.1:0", "--idle-timeout", "600"}));
-    // One after another, so that none waits on a full listen queue.
-    std::vector<std::unique_ptr<QTcpSocket>> idle;
-    for (int i = 0; i < 300; ++i) {
-        idle.push_back(std::make_unique<QTcpSocket>());
-        idle.back()->connectToHost(QHostAddress::LocalHost, limited.Port());
-        QVERIFY(idle.back()->waitForConnected(AskBoundMs));
-    }
+    const auto idle = Connections(limited.Port(), 300, "");
+    QCOMPARE(idle.size(), size_t(300));
 
     for (int round = 0; round < 3; ++round) {
         const QByteArray link = Expand("{base}/media/crowded") + QByteArray::number(round) + ".mp4";
@@ -515,13 +527,9 @@ void TResolverSecurityTest::BusyJobsAgainstFewFiles()
     TResolverProcess limited;
     limited.SetOpenFileLimit(96);
     QVERIFY(limited.Start({"--listen", "127.0.0.1:0", "--answer-timeout", "2"}));
-    std::vector<std::unique_ptr<QTcpSocket>> stalled;
-    for (int i = 0; i < 40; ++i) {
-        stalled.push_back(std::make_unique<QTcpSocket>());
-        stalled.back()->connectToHost(QHostAddress::LocalHost, limited.Port());
-        QVERIFY(stalled.back()->waitForConnected(AskBoundMs));
-        stalled.back()->write(AskRequest(limited.Port(), Expand("{base}/stall")));
-    }
+    const auto stalled =
+        Connections(limited.Port(), 40, AskRequest(limited.Port(), Expand("{base}/stall")));
+    QCOMPARE(stalled.size(), size_t(40));
     QTRY_VERIFY_WITH_TIMEOUT(limited.Log().contains("too few free file descriptors"), AskBoundMs);
     for (const auto& socket : stalled)
         QTRY_VERIFY_WITH_TIMEOUT(socket->bytesAvailable() > 0, AskBoundMs);
