@@ -100,7 +100,7 @@ bool TConnectionListener::Accept()
                 // Out of descriptors: make room, or wait for it.
                 if (CloseLongestIdle(nullptr))
                     return true;
-                PauseUntilRoom();
+                PauseUntilRoom(true);
                 return false;
             case EINTR:
             case ECONNABORTED:
@@ -119,8 +119,8 @@ bool TConnectionListener::Accept()
     Track(socket);
     addPendingConnection(socket);
     if (m_connections.size() > m_maxConnections && !CloseLongestIdle(socket)) {
-        // Every other one is waiting for its answer.
-        PauseUntilRoom();
+        // Every other one is waiting for its answer: wait for one to close.
+        PauseUntilRoom(false);
         return false;
     }
     return true;
@@ -191,14 +191,15 @@ void TConnectionListener::CloseIdle()
     }
 }
 
-void TConnectionListener::PauseUntilRoom()
+void TConnectionListener::PauseUntilRoom(bool retryLater)
 {
     m_paused = true;
     if (m_notifier)
         m_notifier->setEnabled(false);
     // A closing connection resumes at once; descriptors that come back
     // some other way are noticed by trying again a little later.
-    m_retry.start(RetryAfterMs);
+    if (retryLater)
+        m_retry.start(RetryAfterMs);
 }
 
 void TConnectionListener::Resume()

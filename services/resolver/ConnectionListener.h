@@ -33,9 +33,6 @@ public:
     // closed for idleness nor to make room meanwhile.
     static void SetAnswerPending(QTcpSocket* socket, bool pending);
 
-    int ConnectionCount() const { return static_cast<int>(m_connections.size()); }
-    int MaxConnections() const { return m_maxConnections; }
-
     QTcpSocket* nextPendingConnection() override;
 
 private:
@@ -53,7 +50,9 @@ private:
     // one is waiting for its answer.
     bool CloseLongestIdle(const QTcpSocket* spare);
     void CloseIdle();
-    void PauseUntilRoom();
+    // Stops accepting until a connection closes, or (RETRYLATER, when
+    // descriptors ran out) a moment has passed.
+    void PauseUntilRoom(bool retryLater);
     void Resume();
     qint64 Now() const { return m_clock.elapsed(); }
 
