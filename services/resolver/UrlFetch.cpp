@@ -73,9 +73,12 @@ void TUrlFetch::HostChecked(const THostDecision& decision)
     }
     QNetworkRequest request(decision.RequestUrl);
     if (!decision.Host.isEmpty()) {
-        // Sent to the checked address; the server and TLS still see the name.
+        // Sent to the checked address; the server and TLS still see the
+        // name. HTTP/2 would name the address instead (its authority comes
+        // from the URL, not from Host), so such a request stays on HTTP/1.1.
         request.setRawHeader("Host", decision.Host);
         request.setPeerVerifyName(decision.VerifyName);
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     }
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
