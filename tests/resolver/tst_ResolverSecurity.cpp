@@ -146,6 +146,7 @@ const QList<QByteArray> LocalSpellings = {
     "http://2130706433:{port}",      "http://0x7f.1:{port}",     "http://0177.0.0.1:{port}",
     "http://127.1:{port}",           "http://0.0.0.0:{port}",    "http://[::ffff:127.0.0.1]:{port}",
     "http://[::ffff:7f00:1]:{port}", "http://[::]:{port}",       "http://[::1]:{port}",
+    "http://public.example@127.0.0.1:{port}",
     "http://10.1.2.3:{port}",        "http://172.16.5.4",        "http://192.168.0.10:{port}",
     "http://169.254.169.254",        "http://100.64.0.1",        "http://[fd00::1]:{port}",
     "http://[fe80::1]:{port}",       "http://intranet:{port}",   "http://nas.local:{port}",
