@@ -60,7 +60,9 @@ bool Refused(const QHttpServerRequest& request, QHttpServerResponder& responder)
     if (why.isEmpty())
         return false;
     LogLine("403 " + Printable(request.url().toEncoded()) + " (" + Printable(why.toUtf8()) + ")");
-    responder.write("Forbidden", TextType, QHttpServerResponder::StatusCode::Forbidden);
+    // The program reads only the body: "error" keeps a refusal a failure.
+    responder.write(TResolveJob::ErrorAnswer(), TextType,
+                    QHttpServerResponder::StatusCode::Forbidden);
     return true;
 }
 

@@ -433,6 +433,7 @@ void TResolverSecurityTest::RequestsFromPagesAreRefused()
     if (status == 200)
         QCOMPARE(answer.Body, Expand("{base}/guard/") + media);
     if (status == 403) {
+        QCOMPARE(answer.Body, QByteArray("error"));
         QCOMPARE(RequestsContaining(media), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_resolver.Log().contains(" 403 "), AskBoundMs);
     }
