@@ -44,9 +44,10 @@ TPageParse::~TPageParse()
 void TPageParse::Start(const QByteArray& html, const QUrl& pageUrl)
 {
     m_running = true;
-    m_child.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--") + FinderOption(), pageUrl.toString(QUrl::FullyEncoded)});
-    // Buffered by QProcess and written as the child reads.
+    m_child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--") + FinderOption()});
+    // Buffered by QProcess and written as the child reads. An encoded URL
+    // holds no line break.
+    m_child.write(pageUrl.toEncoded() + '\n');
     m_child.write(html);
     m_child.closeWriteChannel();
 }
@@ -90,20 +91,27 @@ void TPageParse::Report(bool ok, const QList<QUrl>& candidates, const QString& f
     emit Finished(ok, candidates, failure);
 }
 
-int TPageParse::RunCandidateFinder(const QString& pageUrl, qint64 maxPageBytes)
+int TPageParse::RunCandidateFinder(qint64 maxPageBytes)
 {
-    QByteArray html;
+    // The address line is bounded like the page: both came through the
+    // service's own size limits before.
+    const qint64 maxInputBytes = 2 * maxPageBytes;
+    QByteArray input;
     char buffer[65536];
-    while (html.size() < maxPageBytes) {
+    while (input.size() < maxInputBytes) {
         const size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
         if (n == 0)
             break;
-        html.append(buffer, static_cast<qsizetype>(n));
+        input.append(buffer, static_cast<qsizetype>(n));
     }
+    const qsizetype lineEnd = input.indexOf('\n');
+    if (lineEnd < 0)
+        return 1;
+    const QUrl pageUrl = QUrl::fromEncoded(input.left(lineEnd), QUrl::StrictMode);
+    QByteArray html = input.mid(lineEnd + 1);
     if (html.size() > maxPageBytes)
         html.truncate(maxPageBytes);
-    const std::vector<QUrl> candidates =
-        FindMediaCandidates(html, QUrl::fromEncoded(pageUrl.toUtf8(), QUrl::StrictMode));
+    const std::vector<QUrl> candidates = FindMediaCandidates(html, pageUrl);
     int written = 0;
     for (const QUrl& url : candidates) {
         if (written++ == MaxCandidateLines)

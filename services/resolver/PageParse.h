@@ -3,7 +3,10 @@
 // Reads a page for its media candidates in a child process of its own: the
 // HTML parser has no time bound of its own, and a hostile page (a million
 // nested tags) would otherwise hold up every other request for minutes.
-// The child is this same program started with --find-candidates.
+// The child is this same program started with --find-candidates; it reads
+// the page's address (one line) and then the page from its standard input,
+// so that no link shows in the process list and no length of link keeps the
+// child from starting.
 
 #include <QByteArray>
 #include <QList>
@@ -24,9 +27,10 @@ public:
     // Kills the child; Finished is not emitted afterwards.
     void Abort();
 
-    // The child's side: reads the page from standard input, writes one
-    // candidate link a line to standard output. Returns the exit code.
-    static int RunCandidateFinder(const QString& pageUrl, qint64 maxPageBytes);
+    // The child's side: reads the page's address and the page from standard
+    // input, writes one candidate link a line to standard output. Returns
+    // the exit code.
+    static int RunCandidateFinder(qint64 maxPageBytes);
 
     static QString FinderOption() { return QStringLiteral("find-candidates"); }
     static constexpr int MaxCandidateLines = 256;

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 
 class QHttpServerRequest;
@@ -18,6 +19,9 @@ public:
     static TRequestGuard& Instance();
 
     void SetListenAddress(const QHostAddress& address, quint16 port);
+    // A name the service may also be asked by (a service that several
+    // machines share, asked by its machine's name).
+    void AddServedName(const QString& name) { m_servedNames.append(name.toLower().toUtf8()); }
 
     // Why REQUEST must be refused with 403, or an empty text when it may be served.
     QString RefusalReason(const QHttpServerRequest& request) const;
@@ -25,4 +29,5 @@ public:
 private:
     QHostAddress m_address;
     quint16 m_port = 0;
+    QList<QByteArray> m_servedNames;
 };

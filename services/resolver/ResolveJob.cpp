@@ -30,7 +30,9 @@ void TResolveJob::Start(const QByteArray& link)
             Qt::QueuedConnection);
         return;
     }
+    // What the typed link names decides where everything after it may go.
     m_policy = TAddressPolicy::ForTypedLink(url);
+    m_fetch.SetPolicy(m_policy);
     TYtDlpRun::PrepareNext(m_limits.FetchIdleTimeoutMs);
     connect(&m_fetch, &TUrlFetch::Finished, this, &TResolveJob::LinkFetched);
     m_fetch.Start(url, TUrlFetch::TMode::ReadPage);

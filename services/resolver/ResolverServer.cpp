@@ -1,5 +1,8 @@
 #include "ResolverServer.h"
 
+#include "ConnectionListener.h"
+#include "Descriptors.h"
+#include "RequestGuard.h"
 #include "ResolveJob.h"
 #include "StreamEndpoint.h"
 
@@ -11,12 +14,17 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 namespace {
 
 const QByteArray TextType = "text/plain; charset=utf-8";
+
+// Descriptors one resolving job may take at its busiest: fetch sockets,
+// its network thread's wake-up pipe, the page parser's pipes.
+constexpr int DescriptorsPerJob = 24;
 
 void LogLine(const QByteArray& line)
 {
@@ -25,20 +33,38 @@ void LogLine(const QByteArray& line)
     std::fflush(stderr);
 }
 
-// Requests and answers are URLs, but the log must stay one line whatever a
-// client sends.
+// Longer links are logged cut, with their length.
+constexpr qsizetype MaxLoggedBytes = 2048;
+
+// Requests and answers are URLs, but the log must stay one line, and a short
+// one, whatever a client sends.
 QByteArray Printable(const QByteArray& text)
 {
     QByteArray out;
-    out.reserve(text.size());
-    for (const char c : text) {
+    out.reserve(std::min(text.size(), MaxLoggedBytes) + 32);
+    for (const char c : text.left(MaxLoggedBytes)) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f)
             out += "%" + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
         else
             out += c;
     }
+    if (text.size() > MaxLoggedBytes)
+        out += "...(" + QByteArray::number(text.size()) + " bytes)";
     return out;
+}
+
+// Answers 403 and logs why when REQUEST may not be served.
+bool Refused(const QHttpServerRequest& request, QHttpServerResponder& responder)
+{
+    const QString why = TRequestGuard::Instance().RefusalReason(request);
+    if (why.isEmpty())
+        return false;
+    LogLine("403 " + Printable(request.url().toEncoded()) + " (" + Printable(why.toUtf8()) + ")");
+    // The program reads only the body: "error" keeps a refusal a failure.
+    responder.write(TResolveJob::ErrorAnswer(), TextType,
+                    QHttpServerResponder::StatusCode::Forbidden);
+    return true;
 }
 
 }  // namespace
@@ -51,10 +77,13 @@ TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
 
     m_server.route("/get-url/index/link/", QHttpServerRequest::Method::Get,
                    [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-                       Resolve(request, std::move(responder));
+                       if (!Refused(request, responder))
+                           Resolve(request, std::move(responder));
                    });
     m_server.setMissingHandler(
         [](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+            if (Refused(request, responder))
+                return;
             LogLine("404 " + Printable(request.url().toEncoded()));
             responder.write("Not Found", TextType, QHttpServerResponder::StatusCode::NotFound);
         });
@@ -62,9 +91,15 @@ TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
 
 quint16 TResolverServer::Listen(const QHostAddress& address, quint16 port)
 {
-    const quint16 bound = m_server.listen(address, port);
-    if (bound != 0)
-        ServeStreams(m_server, m_limits, address, bound);
+    auto* listener = new TConnectionListener(m_idleTimeoutMs, this);
+    if (!listener->Start(address, port)) {
+        delete listener;
+        return 0;
+    }
+    m_server.bind(listener);
+    const quint16 bound = listener->serverPort();
+    TRequestGuard::Instance().SetListenAddress(address, bound);
+    ServeStreams(m_server, m_limits, address, bound);
     return bound;
 }
 
@@ -90,19 +125,31 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
                 QByteArray::number(m_limits.MaxRunningJobs) + " requests at once)");
         return;
     }
+    if (FreeDescriptors() < (m_runningJobs + 1) * DescriptorsPerJob) {
+        // A job needs sockets, a worker thread and a child's pipes; without
+        // them the libraries underneath would end the whole service. Jobs
+        // under way may not have taken theirs yet: room is kept for each.
+        responder.write(TResolveJob::ErrorAnswer(), TextType);
+        LogLine("link=" + Printable(link) + " answer=error 0 ms (too few free file descriptors)");
+        return;
+    }
     ++m_runningJobs;
 
     // The responder outlives this call: the answer is written when the job is
     // done, as long as the asker is still connected.
     auto pending = std::make_shared<QHttpServerResponder>(std::move(responder));
     QPointer<QTcpSocket> socket = pending->socket();
+    // Not idle while its answer is being worked on.
+    TConnectionListener::SetAnswerPending(socket, true);
 
     auto* job = new TResolveJob(m_limits, this);
     connect(job, &QObject::destroyed, this, [this] { --m_runningJobs; });
     connect(job, &TResolveJob::Answered, this,
             [job, pending, socket, link, timer](const QByteArray& answer) {
-                if (socket)
+                if (socket) {
                     QObject::disconnect(socket, nullptr, job, nullptr);
+                    TConnectionListener::SetAnswerPending(socket, false);
+                }
                 const bool connected = socket && socket->state() == QAbstractSocket::ConnectedState;
                 if (connected)
                     pending->write(answer, TextType);

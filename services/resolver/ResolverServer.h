@@ -2,7 +2,9 @@
 
 // The HTTP face of the resolver: GET /get-url/index/link/?link=<link>
 // answers the direct media link or "error", always with status 200; every
-// other path is 404. Each request runs on its own, in the event loop.
+// other path is 404. Each request runs on its own, in the event loop. A
+// request that does not come from a program on this desktop (see
+// TRequestGuard) is refused with 403 on every path.
 
 #include "ResolverLimits.h"
 
@@ -20,6 +22,9 @@ class TResolverServer : public QObject
 public:
     explicit TResolverServer(const TResolverLimits& limits, QObject* parent = nullptr);
 
+    // How long a connection may sit idle before it is closed (before Listen).
+    void SetIdleTimeout(int milliseconds) { m_idleTimeoutMs = milliseconds; }
+
     // The port listened on, or 0 when the address cannot be taken.
     quint16 Listen(const QHostAddress& address, quint16 port);
 
@@ -32,6 +37,7 @@ private:
     void Resolve(const QHttpServerRequest& request, class QHttpServerResponder&& responder);
 
     TResolverLimits m_limits;
+    int m_idleTimeoutMs = 10000;
     int m_runningJobs = 0;
     QHttpServer m_server;
 };

@@ -4,6 +4,8 @@
 #include <QHttpServerResponder>
 #include <QTcpSocket>
 
+#include "ConnectionListener.h"
+
 #include <cstdio>
 
 namespace {
@@ -54,6 +56,8 @@ void TStreamServing::Start()
         deleteLater();
         return;
     }
+    // A stream may be silent while its source is probed: not an idle connection.
+    TConnectionListener::SetAnswerPending(m_socket, true);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &TStreamServing::Pump);
     connect(m_socket, &QTcpSocket::disconnected, this, &TStreamServing::AskerGone);
     connect(m_socket, &QObject::destroyed, this, &TStreamServing::AskerGone);

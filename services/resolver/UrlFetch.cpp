@@ -21,7 +21,9 @@ bool IsRedirectStatus(int status)
 
 TUrlFetch::TUrlFetch(QNetworkAccessManager* manager, const TResolverLimits& limits, QObject* parent)
     : QObject(parent), m_manager(manager), m_limits(limits)
-{}
+{
+    connect(&m_hostCheck, &THostCheck::Decided, this, &TUrlFetch::HostChecked);
+}
 
 TUrlFetch::~TUrlFetch()
 {
@@ -50,12 +52,34 @@ void TUrlFetch::Start(const QUrl& url, TMode mode)
 void TUrlFetch::Abort()
 {
     m_done = true;
+    m_hostCheck.Abort();
     DropReply();
 }
 
 void TUrlFetch::Request(const QUrl& url)
 {
-    QNetworkRequest request(url);
+    m_url = url;
+    m_result.FinalUrl = url;
+    m_hostCheck.Start(url, &m_policy);
+}
+
+void TUrlFetch::HostChecked(const THostDecision& decision)
+{
+    if (m_done)
+        return;
+    if (!decision.Allowed) {
+        Fail(decision.Why);
+        return;
+    }
+    QNetworkRequest request(decision.RequestUrl);
+    if (!decision.Host.isEmpty()) {
+        // Sent to the checked address; the server and TLS still see the
+        // name. HTTP/2 would name the address instead (its authority comes
+        // from the URL, not from Host), so such a request stays on HTTP/1.1.
+        request.setRawHeader("Host", decision.Host);
+        request.setPeerVerifyName(decision.VerifyName);
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    }
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
@@ -63,7 +87,6 @@ void TUrlFetch::Request(const QUrl& url)
     request.setTransferTimeout(m_limits.FetchIdleTimeoutMs);
     request.setHeader(QNetworkRequest::UserAgentHeader, UserAgent);
     request.setRawHeader("Accept", "text/html,application/xhtml+xml,video/*,audio/*,*/*;q=0.8");
-    m_result.FinalUrl = url;
     m_reply = m_manager->get(request);
     // Take the body off the connection only as fast as it is looked at, so
     // that a page larger than the bound is never pulled in whole.
@@ -83,7 +106,7 @@ void TUrlFetch::HeadersArrived()
     const int status = statusAttribute.toInt();
     const QByteArray location = m_reply->rawHeader("Location").trimmed();
     if (IsRedirectStatus(status) && !location.isEmpty()) {
-        const QUrl from = m_reply->url();
+        const QUrl from = m_url;
         DropReply();
         if (++m_redirects > m_limits.MaxRedirects) {
             Fail(QStringLiteral("more than %1 redirects").arg(m_limits.MaxRedirects));
@@ -98,7 +121,7 @@ void TUrlFetch::HeadersArrived()
         return;
     }
 
-    m_result.FinalUrl = m_reply->url();
+    m_result.FinalUrl = m_url;
     m_result.Status = status;
     m_result.ContentType = m_reply->rawHeader("Content-Type");
     m_result.Disposition = m_reply->rawHeader("Content-Disposition");
@@ -168,6 +191,7 @@ void TUrlFetch::Complete()
 void TUrlFetch::Fail(const QString& why)
 {
     m_done = true;
+    m_hostCheck.Abort();
     DropReply();
     m_result.Arrived = false;
     m_result.Failure = why;

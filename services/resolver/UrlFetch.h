@@ -1,9 +1,12 @@
 #pragma once
 
 // One GET of a link, redirects followed by hand so that every hop is checked
-// before it is requested. Stops at the response headers unless the response
-// is a web page, whose body it then reads up to a bound.
+// before it is requested: its scheme, and its address against the policy
+// (a direct request goes to the address that was checked). Stops at the response headers unless the
+// response is a web page, whose body it then reads up to a bound.
 
+#include "AddressPolicy.h"
+#include "HostCheck.h"
 #include "ResolverLimits.h"
 
 #include <QByteArray>
@@ -44,6 +47,11 @@ public:
               QObject* parent = nullptr);
     ~TUrlFetch() override;
 
+    // Where the fetches may go; kept across Start calls, so that what one
+    // lookup settled about the typed link holds for the next fetch too.
+    // Until set, no address of this machine or its network is allowed.
+    void SetPolicy(const TAddressPolicy& policy) { m_policy = policy; }
+
     void Start(const QUrl& url, TMode mode);
     // Stops the transfer; Finished is not emitted afterwards.
     void Abort();
@@ -53,6 +61,7 @@ signals:
 
 private:
     void Request(const QUrl& url);
+    void HostChecked(const THostDecision& decision);
     void HeadersArrived();
     void BodyReadable();
     void ReplyFinished();
@@ -62,6 +71,9 @@ private:
 
     QNetworkAccessManager* m_manager;
     TResolverLimits m_limits;
+    TAddressPolicy m_policy;
+    THostCheck m_hostCheck;
+    QUrl m_url;  // the link of the hop under way, as the page named it
     TMode m_mode = TMode::HeadersOnly;
     QPointer<QNetworkReply> m_reply;
     TFetchResult m_result;

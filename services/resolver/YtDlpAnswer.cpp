@@ -14,6 +14,7 @@ void TYtDlpAnswer::Start(const QJsonObject& info, const TAddressPolicy& policy)
     m_choice = ChooseFormat(info, [&policy](const QUrl& url) { return policy.AllowsUrl(url); });
     // A stream's own fetches keep to where the typed link may lead.
     m_choice.Source.Policy = policy;
+    m_fetch.SetPolicy(policy);
     const QString note = QStringLiteral("yt-dlp %1: %2").arg(ExtractorKeyOf(info), m_choice.Note);
     m_choice.Note = note;
     switch (m_choice.Kind) {

@@ -1,7 +1,9 @@
 // quorvex-resolver: the small web service the download page asks for the
 // direct media link behind a page link.
 
+#include "Descriptors.h"
 #include "PageParse.h"
+#include "RequestGuard.h"
 #include "ResolverServer.h"
 
 #include <QCommandLineParser>
@@ -47,19 +49,30 @@ int main(int argc, char* argv[])
         QStringLiteral("answer-timeout"),
         QStringLiteral("Seconds within which every request is answered (default 30)."),
         QStringLiteral("SECONDS"));
-    QCommandLineOption finderOption(TPageParse::FinderOption(),
-                                    QStringLiteral("Internal: read a page from standard input."),
-                                    QStringLiteral("PAGE-URL"));
+    const QCommandLineOption idleTimeoutOption(
+        QStringLiteral("idle-timeout"),
+        QStringLiteral("Seconds after which an idle connection is closed (default 10)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption hostNameOption(
+        QStringLiteral("host-name"),
+        QStringLiteral("A name this service is also asked by, besides its address and localhost "
+                       "(for a service other machines use; repeatable)."),
+        QStringLiteral("NAME"));
+    QCommandLineOption finderOption(
+        TPageParse::FinderOption(),
+        QStringLiteral("Internal: read a page's address and the page from standard input."));
     finderOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(finderOption);
     parser.addOption(listenOption);
     parser.addOption(fetchTimeoutOption);
     parser.addOption(answerTimeoutOption);
+    parser.addOption(idleTimeoutOption);
+    parser.addOption(hostNameOption);
     parser.process(app);
 
     TResolverLimits limits;
     if (parser.isSet(finderOption))
-        return TPageParse::RunCandidateFinder(parser.value(finderOption), limits.MaxPageBytes);
+        return TPageParse::RunCandidateFinder(limits.MaxPageBytes);
     if (parser.isSet(fetchTimeoutOption) &&
         !ParseSeconds(parser.value(fetchTimeoutOption), &limits.FetchIdleTimeoutMs)) {
         std::fprintf(stderr, "quorvex-resolver: --fetch-timeout needs a number of seconds\n");
@@ -68,6 +81,13 @@ int main(int argc, char* argv[])
     if (parser.isSet(answerTimeoutOption) &&
         !ParseSeconds(parser.value(answerTimeoutOption), &limits.AnswerTimeoutMs)) {
         std::fprintf(stderr, "quorvex-resolver: --answer-timeout needs a number of seconds\n");
+        return 2;
+    }
+
+    int idleTimeoutMs = 10000;
+    if (parser.isSet(idleTimeoutOption) &&
+        !ParseSeconds(parser.value(idleTimeoutOption), &idleTimeoutMs)) {
+        std::fprintf(stderr, "quorvex-resolver: --idle-timeout needs a number of seconds\n");
         return 2;
     }
 
@@ -80,7 +100,12 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    RaiseOpenFileLimit();
+    for (const QString& name : parser.values(hostNameOption))
+        TRequestGuard::Instance().AddServedName(name);
+
     TResolverServer server(limits);
+    server.SetIdleTimeout(idleTimeoutMs);
     const quint16 bound = server.Listen(address, port);
     if (bound == 0) {
         std::fprintf(stderr, "quorvex-resolver: cannot listen on %s (in use or not allowed)\n",

@@ -7,12 +7,29 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <sys/resource.h>
+
 // The resolver under test, started with the given arguments (--listen
 // 127.0.0.1:0 among them), killed when the object goes.
 class TResolverProcess
 {
 public:
     ~TResolverProcess() { Stop(); }
+
+    // The environment it starts with (the test's own by default).
+    void SetEnvironment(const QProcessEnvironment& environment)
+    {
+        m_process.setProcessEnvironment(environment);
+    }
+
+    // Starts it allowed at most LIMIT open files (soft and hard).
+    void SetOpenFileLimit(rlim_t limit)
+    {
+        m_process.setChildProcessModifier([limit] {
+            const rlimit files{limit, limit};
+            setrlimit(RLIMIT_NOFILE, &files);
+        });
+    }
 
     bool Start(const QStringList& arguments)
     {

@@ -239,7 +239,8 @@ std::unique_ptr<QTcpSocket> TResolverServiceTest::RawAsk(const TResolverProcess&
     // A connection of its own, beside the few a QNetworkAccessManager keeps.
     auto socket = std::make_unique<QTcpSocket>();
     socket->connectToHost(QHostAddress::LocalHost, resolver.Port());
-    socket->write("GET /get-url/index/link/?link=" + link + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    socket->write("GET /get-url/index/link/?link=" + link + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                  QByteArray::number(resolver.Port()) + "\r\n\r\n");
     return socket;
 }
 
