@@ -167,6 +167,7 @@ private:
     QComboBox* List(const char* listName) const;
     QLineEdit* PathField(TPage page) const;
     void FitFileCountLabel(QLabel* label);
+    void ShowFileCount(QLabel* label);
     void FitLabelBeforeNeighbour(QLabel* label);
     bool TrayShown() const;
     TSelectFolderDialog* FolderDialog(TPage page) const;

@@ -21,13 +21,18 @@ void TMainWindow::SetInputFiles(TPage page, const TStringList& files)
     m_Ui->InputFiles->clear();
     for (const std::string& file : files)
         m_Ui->InputFiles->addItem(ToQ(file));
-    QLabel* label =
-        page == TPage::Video ? m_Ui->VideoPanelTextAmountFiles : m_Ui->AudioPanelTextAmountFiles;
     SetOkEnabled(page == TPage::Video ? VideoEnableOkBtn() : AudioEnableOkBtn());
+    // The list is shared by both conversion pages, so both labels count it.
+    ShowFileCount(m_Ui->AudioPanelTextAmountFiles);
+    ShowFileCount(m_Ui->VideoPanelTextAmountFiles);
+}
+
+void TMainWindow::ShowFileCount(QLabel* label)
+{
     TTranslateForm translate;
     const std::string pattern =
         TTranslateForm::CaptionValue(translate.FindCaptionRow(FromQ(label->objectName()), ""));
-    label->setText(ToQ(ReplaceString("0", std::to_string(files.size()), pattern)));
+    label->setText(ToQ(ReplaceString("0", std::to_string(m_Ui->InputFiles->count()), pattern)));
     FitFileCountLabel(label);
 }
 
