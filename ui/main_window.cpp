@@ -35,6 +35,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent), m_Ui(new Ui::TM
     ScaleDesign();
     ApplyLook();
     ConnectHandlers();
+    InitDrops();
     FormCreate();
     // A fixed window with minimise and close only, centred on the desktop.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -11,6 +11,8 @@
 #include <string>
 
 #include <QMainWindow>
+#include <QSet>
+#include <QString>
 
 #include "common/JobHostUnit.h"
 #include "common/StringFunctionsUnit.h"
@@ -20,6 +22,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QSystemTrayIcon;
 class TAboutWindow;
 class TOpenDialog;
@@ -151,6 +154,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -171,6 +177,9 @@ private:
     void FitLabelBeforeNeighbour(QLabel* label);
     bool TrayShown() const;
     TSelectFolderDialog* FolderDialog(TPage page) const;
+    void InitDrops();
+    QSet<QString> MediaExtensions(TPage page) const;
+    bool DropFits(const QMimeData* mime) const;
 
     std::unique_ptr<Ui::TMainWindow> m_Ui;
     TOpenDialog* m_AudioOpenDlg = nullptr;
