@@ -18,6 +18,7 @@
 #include "ui/application_look.h"
 #include "ui/dialog_components.h"
 #include "ui/look_widgets.h"
+#include "ui/progress_panel.h"
 #include "ui/qt_text.h"
 #include "ui_main_window.h"
 
@@ -70,6 +71,9 @@ void TMainWindow::BuildComponents()
         item->setObjectName(QStringLiteral("PopupMenuShelBtn%1").arg(i));
         m_PopupMenuShel->addAction(item);
     }
+
+    m_ProgressPanel = new TProgressPanel(m_Ui->ProgressItemText, m_Ui->ProgressTimeText,
+                                         m_Ui->ProgressTransferText, this);
 
     m_RzTrayIcon1 = new QSystemTrayIcon(ApplicationIcon(), this);
     m_RzTrayIcon1->setObjectName(QStringLiteral("RzTrayIcon1"));
@@ -238,11 +242,23 @@ void TMainWindow::SetProgress(int percent)
 {
     m_Ui->ProgressLine->SetBusy(false);
     m_Ui->ProgressLine->setValue(std::clamp(percent, 0, 100));
+    m_ProgressPanel->SetPercent(m_Ui->ProgressLine->value());
 }
 
 void TMainWindow::SetProgressBusy(bool busy)
 {
     m_Ui->ProgressLine->SetBusy(busy);
+    m_ProgressPanel->SetBusy(busy);
+}
+
+void TMainWindow::SetProgressItem(const std::string& text)
+{
+    m_ProgressPanel->SetItem(text);
+}
+
+void TMainWindow::SetTransferredBytes(std::int64_t received, std::int64_t total)
+{
+    m_ProgressPanel->SetTransferred(received, total);
 }
 
 void TMainWindow::AppendDebugLine(const std::string& line)

@@ -6,6 +6,7 @@
 // menu. The jobs run inside the OK click on the GUI thread; the window is
 // their TJobHost.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@ class QMenu;
 class QMimeData;
 class QSystemTrayIcon;
 class TAboutWindow;
+class TProgressPanel;
 class TOpenDialog;
 class TSelectFolderDialog;
 
@@ -54,6 +56,8 @@ public:
     void SetProgressBusy(bool busy) override;
     void AppendDebugLine(const std::string& line) override;
     void ProcessMessages() override;
+    void SetProgressItem(const std::string& text) override;
+    void SetTransferredBytes(std::int64_t received, std::int64_t total) override;
     TJobHost& JobHost() { return *this; }
 
     // --- What the jobs read ------------------------------------------------
@@ -190,6 +194,7 @@ private:
     QSystemTrayIcon* m_RzTrayIcon1 = nullptr;
     QMenu* m_PopupMenuShel = nullptr;
     TAboutWindow* m_AboutWindow = nullptr;
+    TProgressPanel* m_ProgressPanel = nullptr;
 
     bool m_StopProcess = false;
     // OK's state as the lock and the page rules want it; the button itself

@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 
 #include "ui/main_window.h"
+#include "ui/progress_panel.h"
 #include "ui_main_window.h"
 
 // OK and Cancel: the stop flag, the lock, and the rule that no second job
@@ -65,6 +66,7 @@ void TMainWindow::ProcessCancelBtnClick()
 
 void TMainWindow::SetLockAudioPanel()
 {
+    m_ProgressPanel->Start();
     SetProgress(0);
     m_Ui->FormPanel->show();
     SetOkEnabled(false);
@@ -81,6 +83,7 @@ void TMainWindow::SetUnLockAudioPanel()
     m_Ui->DataControl->setEnabled(true);
     m_Ui->Panel1->setEnabled(true);
     m_Ui->FormPanel->hide();
+    m_ProgressPanel->Stop();
 }
 
 void TMainWindow::FormClose()

@@ -123,6 +123,11 @@ void TMainWindow::ApplyLook()
             w->setAutoFillBackground(true);
             palette.setColor(QPalette::Window, Qt::white);
             w->setPalette(palette);
+        } else if (look == QLatin1String("progressText")) {
+            QFont f = DesignFont(QStringLiteral("Tahoma"), px(16));
+            f.setBold(true);
+            w->setFont(f);
+            textColour(Qt::white);
         } else if (look == QLatin1String("progressPanel")) {
             w->setStyleSheet(
                 QStringLiteral("QFrame#FormPanel { background: %1; border: 1px solid %2;"
