@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,6 +43,19 @@ QFont FontFittingWidth(const QFont& font, const QString& text, int width)
             break;
     }
     return fitted;
+}
+
+void DrawFocusMark(QPainter& painter, const QRectF& area, qreal radius)
+{
+    // A white line under a dotted dark one: seen on light and dark ground.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::white, 2));
+    painter.drawRoundedRect(area, radius, radius);
+    painter.setPen(QPen(Look::Focus, 1, Qt::DotLine));
+    painter.drawRoundedRect(area, radius, radius);
+    painter.restore();
 }
 
 // ---------------------------------------------------------------- TBackground
@@ -159,7 +173,22 @@ void TPageTabBar::paintEvent(QPaintEvent*)
         if (!isEnabled())
             painter.setPen(Look::Grey);
         painter.drawText(shape, Qt::AlignCenter | Qt::TextDontClip, tabText(i));
+        if (selected && hasFocus())
+            DrawFocusMark(painter, shape.adjusted(2, 2, -2, -2), radius / 2);
     }
+}
+
+void TPageTabBar::keyPressEvent(QKeyEvent* event)
+{
+    // The tabs stand one under the other: Up and Down move between them.
+    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
+        const int next = currentIndex() + (event->key() == Qt::Key_Down ? 1 : -1);
+        if (next >= 0 && next < count())
+            setCurrentIndex(next);
+        event->accept();
+        return;
+    }
+    QTabBar::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------- TPageControl
@@ -386,6 +415,8 @@ void TImageButton::paintEvent(QPaintEvent*)
             area.translate(1, 1);
         painter.drawText(area, Qt::AlignCenter, text());
     }
+    if (hasFocus())
+        DrawFocusMark(painter, QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), height() / 4.0);
 }
 
 // ---------------------------------------------------------------- TProgressLine

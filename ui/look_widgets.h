@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QWidget>
 
+class QPainter;
 class QTimer;
 
 // The colours the windows share.
@@ -25,11 +26,16 @@ inline const QColor Cream(0xFF, 0xFB, 0xF0);
 inline const QColor SkyBlue(0xA6, 0xCA, 0xF0);
 inline const QColor Silver(0xC0, 0xC0, 0xC0);
 inline const QColor Yellow(0xFF, 0xFF, 0x00);
+// The mark of the control that has the keyboard focus.
+inline const QColor Focus(0x1F, 0x33, 0x55);
 }  // namespace Look
 
 // FONT, or the same font a few pixels smaller, so that TEXT fits into WIDTH
 // pixels; never smaller than three quarters of the font's own size.
 QFont FontFittingWidth(const QFont& font, const QString& text, int width);
+
+// The mark around a control that has the keyboard focus.
+void DrawFocusMark(QPainter& painter, const QRectF& area, qreal radius);
 
 // A gradient in horizontal bands from top to bottom colour, with an optional
 // picture drawn unscaled in the centre.
@@ -77,6 +83,7 @@ protected:
     QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     double m_Scale = 1.0;

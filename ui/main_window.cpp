@@ -37,6 +37,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent), m_Ui(new Ui::TM
     ApplyLook();
     ConnectHandlers();
     InitDrops();
+    InitKeyboard();
     FormCreate();
     // A fixed window with minimise and close only, centred on the desktop.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -182,6 +182,7 @@ private:
     bool TrayShown() const;
     TSelectFolderDialog* FolderDialog(TPage page) const;
     void InitDrops();
+    void InitKeyboard();
     QSet<QString> MediaExtensions(TPage page) const;
     bool DropFits(const QMimeData* mime) const;
 

@@ -87,6 +87,7 @@ void TMainWindow::ApplyLook()
                 QStringLiteral("QComboBox { border: 1px solid %1; background: white; color: black;"
                                " padding-left: %2px; }"
                                "QComboBox:disabled { color: #808080; }"
+                               "QComboBox:focus { border: 2px solid %5; }"
                                "QComboBox::drop-down { border-left: 1px solid %1; width: %3px;"
                                " background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
                                " stop:0 #ffffff, stop:1 #c9d5e8); }"
@@ -98,14 +99,18 @@ void TMainWindow::ApplyLook()
                     .arg(theme)
                     .arg(px(4))
                     .arg(px(format ? 22 : 20))
-                    .arg(px(format ? 22 : 18)));
+                    .arg(px(format ? 22 : 18))
+                    .arg(Look::Focus.name()));
             list->installEventFilter(this);
         } else if (look == QLatin1String("pathField")) {
             QFont f = DesignFont(QStringLiteral("Tahoma"), px(18));
             f.setBold(true);
             w->setFont(f);
-            w->setStyleSheet(QStringLiteral(
-                "QLineEdit { background: transparent; border: none; color: #808080; }"));
+            w->setStyleSheet(
+                QStringLiteral(
+                    "QLineEdit { background: transparent; border: none; color: #808080; }"
+                    "QLineEdit:focus { border: 1px dotted %1; }")
+                    .arg(Look::Focus.name()));
         } else if (look == QLatin1String("fileCount")) {
             QFont f = DesignFont(QStringLiteral("Tahoma"), px(18));
             f.setBold(true);
@@ -116,9 +121,11 @@ void TMainWindow::ApplyLook()
             w->setAttribute(Qt::WA_Hover);
             w->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid %1; background: white;"
                                             " color: black; padding-left: %2px; }"
-                                            "QLineEdit:hover { border: 1px solid #7fa3dc; }")
+                                            "QLineEdit:hover { border: 1px solid #7fa3dc; }"
+                                            "QLineEdit:focus { border: 2px solid %3; }")
                                  .arg(theme)
-                                 .arg(px(3)));
+                                 .arg(px(3))
+                                 .arg(Look::Focus.name()));
         } else if (look == QLatin1String("whitePanel")) {
             w->setAutoFillBackground(true);
             palette.setColor(QPalette::Window, Qt::white);
