@@ -45,11 +45,15 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent), m_Ui(new Ui::TM
                    Qt::WindowCloseButtonHint);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    // A job's messages reach the desktop too while the window is away.
+    SetUserMessageObserver(
+        [this](TMessageKind kind, const std::string& text) { NoticeWhenAway(kind, text); });
     MainWindow = this;
 }
 
 TMainWindow::~TMainWindow()
 {
+    SetUserMessageObserver({});
     if (MainWindow == this)
         MainWindow = nullptr;
 }

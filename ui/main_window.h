@@ -30,6 +30,8 @@ class TProgressPanel;
 class TOpenDialog;
 class TSelectFolderDialog;
 
+enum class TMessageKind;
+
 namespace Ui {
 class TMainWindow;
 }
@@ -183,6 +185,8 @@ private:
     TSelectFolderDialog* FolderDialog(TPage page) const;
     void InitDrops();
     void InitKeyboard();
+    bool IsAway() const;
+    void NoticeWhenAway(TMessageKind kind, const std::string& text);
     QSet<QString> MediaExtensions(TPage page) const;
     bool DropFits(const QMimeData* mime) const;
 

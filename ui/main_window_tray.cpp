@@ -4,12 +4,16 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "common/UserMessageUnit.h"
 #include "ui/about_window.h"
+#include "ui/desktop_notice.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 #include "ui_main_window.h"
 
-// The tray icon and its menu, showing and hiding the window, and the window
-// events that run the page show handlers.
+// The tray icon and its menu, showing and hiding the window, the desktop
+// notice while the window is away, and the window events that run the page
+// show handlers.
 
 void TMainWindow::ShowMainWindow()
 {
@@ -44,6 +48,21 @@ void TMainWindow::PopupMenuShelBtn4Click()
 void TMainWindow::PopupMenuShelBtn5Click()
 {
     EndProgram();
+}
+
+bool TMainWindow::IsAway() const
+{
+    return !isVisible() || isMinimized();
+}
+
+void TMainWindow::NoticeWhenAway(TMessageKind kind, const std::string& text)
+{
+    // Every message of a job waits for its box to be answered, so each one
+    // is worth a notice when nobody is looking at the window.
+    if (!IsJobRunning() || !IsAway())
+        return;
+    ShowDesktopNotice(m_RzTrayIcon1, QString::fromUtf8(MessageTitle(kind)), ToQ(text),
+                      kind == TMessageKind::Warning);
 }
 
 bool TMainWindow::TrayShown() const
