@@ -86,8 +86,9 @@ std::int64_t TTimeLeftEstimate::SecondsLeft(std::int64_t nowMs) const
     if (m_TotalMs < 0)
         return -1;
     const std::int64_t left = m_TotalMs - (nowMs - m_Start);
-    // A job that runs past its prediction still has something left.
-    return left <= 0 ? 0 : (left + 999) / 1000;
+    // A job that runs past its prediction has an unknown rest, not none:
+    // nothing is told until the bar's next step corrects the prediction.
+    return left <= 0 ? -1 : (left + 999) / 1000;
 }
 
 // ---------------------------------------------------------------- TTransferRate

@@ -29,7 +29,7 @@ QString TransferText(std::int64_t received, std::int64_t total, double bytesPerS
 
 // The time a job still needs, from the share of the bar it did in the time
 // it has run. Nothing is predicted before a second has passed and some
-// progress was made.
+// progress was made, nor once the job has run past its prediction.
 class TTimeLeftEstimate
 {
 public:

@@ -2,6 +2,8 @@
 // left and the transfer, through the real window offscreen; the estimates
 // and their wording on their own.
 
+#include <chrono>
+
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSet>
@@ -60,7 +62,8 @@ void TestProgressPanel::timeLeft_data()
     QTest::newRow("half way after 10 s") << TSteps{{50, 10000}} << 10000 << 10;
     QTest::newRow("counts down between steps") << TSteps{{25, 4000}} << 7000 << 9;
     QTest::newRow("a later step corrects it") << TSteps{{10, 2000}, {80, 4000}} << 4000 << 1;
-    QTest::newRow("running past the prediction") << TSteps{{50, 2000}} << 9000 << 0;
+    QTest::newRow("running past the prediction") << TSteps{{50, 2000}} << 9000 << -1;
+    QTest::newRow("the last second") << TSteps{{50, 2000}} << 3500 << 1;
     QTest::newRow("back to 0 forgets") << TSteps{{50, 2000}, {0, 3000}} << 3000 << -1;
     QTest::newRow("an hour-long job") << TSteps{{1, 60000}} << 60000 << 5940;
 }
@@ -204,9 +207,19 @@ void TestProgressPanel::timeLeftDuringConversion()
 {
     // The real audio job with the stand-in tool, which prints its position
     // and then works a while: the panel tells the time left meanwhile. The
-    // panel's clock moves a second each time it is read.
-    std::int64_t ticks = 0;
-    TProgressPanel::SetClock([&ticks] { return (ticks += 1000); });
+    // panel's clock jumps two seconds after the job's start, so the first
+    // step of the bar already gives a prediction.
+    bool started = false;
+    TProgressPanel::SetClock([&started]() -> std::int64_t {
+        const std::int64_t real = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count();
+        if (!started) {
+            started = true;
+            return real;
+        }
+        return real + 2000;
+    });
     TFakeToolDir tool;
     TFakeToolPlan plan;
     plan.SleepSeconds = 0.3;
