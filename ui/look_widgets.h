@@ -1,8 +1,8 @@
 #pragma once
 
 // The small painting widgets the windows are built from: gradient
-// backgrounds with a centred picture, the page control with its left-edge
-// tabs, the step boxes, the six-state image buttons and the progress bar.
+// backgrounds with a centred picture, the step boxes, the six-state image
+// buttons and the progress bar (the page control is in page_control.h).
 
 #include <QAbstractButton>
 #include <QColor>
@@ -11,9 +11,9 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QString>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QWidget>
+
+#include "ui/page_control.h"
 
 class QPainter;
 class QTimer;
@@ -65,52 +65,6 @@ private:
     QColor m_Bottom{0xE4, 0xEA, 0xF3};
     QString m_PictureName;
     QPixmap m_Picture;
-};
-
-// Tabs down the left edge, drawn with horizontal text, starting below the logo.
-class TPageTabBar : public QTabBar
-{
-    Q_OBJECT
-
-public:
-    explicit TPageTabBar(QWidget* parent = nullptr);
-    void SetScale(double scale);
-    // The tab's visible shape inside its slot.
-    QRect TabShape(int index) const;
-
-protected:
-    QSize tabSizeHint(int index) const override;
-    QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    double m_Scale = 1.0;
-};
-
-// DataControl: a page control whose pages fill a fixed area on the right of
-// the tab column, transparent over the window's background.
-class TPageControl : public QTabWidget
-{
-    Q_OBJECT
-
-public:
-    explicit TPageControl(QWidget* parent = nullptr);
-    ~TPageControl() override;
-
-    // Scales tab and page sizes given in 120-dpi design pixels.
-    void SetScale(double scale);
-    double Scale() const { return m_Scale; }
-    TPageTabBar* PageTabBar() const { return m_TabBar; }
-    // Page area and tab column, in this widget's coordinates.
-    QRect PageRect() const;
-    QRect TabColumnRect() const;
-
-private:
-    double m_Scale = 1.0;
-    TPageTabBar* m_TabBar;
-    class TPageControlStyle* m_Style;
 };
 
 // A numbered step box: a frame in the theme colour; in gradient style also a
