@@ -5,6 +5,11 @@
 // panel, the hidden holders InputFiles and DebugText, the tray icon and its
 // menu. The jobs run inside the OK click on the GUI thread; the window is
 // their TJobHost.
+//
+// Its code is split by concern: creation and accessors (main_window.cpp),
+// the look (_look), the pages and OK rules (_pages), job control (_jobs),
+// the tray and desktop notices (_tray), drag and drop (_drop), the keyboard
+// (_keys), and the jobs' hand-over (_convert, _download).
 
 #include <cstdint>
 #include <functional>
