@@ -12,6 +12,12 @@ TUserMessageHandler& Handler()
     return handler;
 }
 
+TUserMessageObserver& Observer()
+{
+    static TUserMessageObserver observer;
+    return observer;
+}
+
 QWidget* OwnerWindow()
 {
     if (QWidget* active = QApplication::activeWindow())
@@ -33,6 +39,8 @@ const char* MessageTitle(TMessageKind kind)
 void ShowUserMessage(TMessageKind kind, const std::string& text, const std::string& detail)
 {
     const char* title = MessageTitle(kind);
+    if (Observer())
+        Observer()(kind, text);
     if (Handler()) {
         Handler()(kind, title, text, detail);
         return;
@@ -48,4 +56,9 @@ void ShowUserMessage(TMessageKind kind, const std::string& text, const std::stri
 void SetUserMessageHandler(TUserMessageHandler handler)
 {
     Handler() = std::move(handler);
+}
+
+void SetUserMessageObserver(TUserMessageObserver observer)
+{
+    Observer() = std::move(observer);
 }

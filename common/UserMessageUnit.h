@@ -38,3 +38,9 @@ void ShowUserMessage(TMessageKind kind, const std::string& text, const std::stri
 using TUserMessageHandler = std::function<void(TMessageKind kind, const std::string& title,
                                                const std::string& text, const std::string& detail)>;
 void SetUserMessageHandler(TUserMessageHandler handler);
+
+// Told of every message just before it is shown (or handed to the handler);
+// the main window repeats a job's messages as a desktop notice while it is
+// hidden or minimised. An empty observer removes it.
+using TUserMessageObserver = std::function<void(TMessageKind kind, const std::string& text)>;
+void SetUserMessageObserver(TUserMessageObserver observer);

@@ -1,8 +1,8 @@
 #pragma once
 
 // The small painting widgets the windows are built from: gradient
-// backgrounds with a centred picture, the page control with its left-edge
-// tabs, the step boxes, the six-state image buttons and the progress bar.
+// backgrounds with a centred picture, the step boxes, the six-state image
+// buttons and the progress bar (the page control is in page_control.h).
 
 #include <QAbstractButton>
 #include <QColor>
@@ -11,10 +11,11 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QString>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QWidget>
 
+#include "ui/page_control.h"
+
+class QPainter;
 class QTimer;
 
 // The colours the windows share.
@@ -25,11 +26,16 @@ inline const QColor Cream(0xFF, 0xFB, 0xF0);
 inline const QColor SkyBlue(0xA6, 0xCA, 0xF0);
 inline const QColor Silver(0xC0, 0xC0, 0xC0);
 inline const QColor Yellow(0xFF, 0xFF, 0x00);
+// The mark of the control that has the keyboard focus.
+inline const QColor Focus(0x1F, 0x33, 0x55);
 }  // namespace Look
 
 // FONT, or the same font a few pixels smaller, so that TEXT fits into WIDTH
 // pixels; never smaller than three quarters of the font's own size.
 QFont FontFittingWidth(const QFont& font, const QString& text, int width);
+
+// The mark around a control that has the keyboard focus.
+void DrawFocusMark(QPainter& painter, const QRectF& area, qreal radius);
 
 // A gradient in horizontal bands from top to bottom colour, with an optional
 // picture drawn unscaled in the centre.
@@ -59,51 +65,6 @@ private:
     QColor m_Bottom{0xE4, 0xEA, 0xF3};
     QString m_PictureName;
     QPixmap m_Picture;
-};
-
-// Tabs down the left edge, drawn with horizontal text, starting below the logo.
-class TPageTabBar : public QTabBar
-{
-    Q_OBJECT
-
-public:
-    explicit TPageTabBar(QWidget* parent = nullptr);
-    void SetScale(double scale);
-    // The tab's visible shape inside its slot.
-    QRect TabShape(int index) const;
-
-protected:
-    QSize tabSizeHint(int index) const override;
-    QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-
-private:
-    double m_Scale = 1.0;
-};
-
-// DataControl: a page control whose pages fill a fixed area on the right of
-// the tab column, transparent over the window's background.
-class TPageControl : public QTabWidget
-{
-    Q_OBJECT
-
-public:
-    explicit TPageControl(QWidget* parent = nullptr);
-    ~TPageControl() override;
-
-    // Scales tab and page sizes given in 120-dpi design pixels.
-    void SetScale(double scale);
-    double Scale() const { return m_Scale; }
-    TPageTabBar* PageTabBar() const { return m_TabBar; }
-    // Page area and tab column, in this widget's coordinates.
-    QRect PageRect() const;
-    QRect TabColumnRect() const;
-
-private:
-    double m_Scale = 1.0;
-    TPageTabBar* m_TabBar;
-    class TPageControlStyle* m_Style;
 };
 
 // A numbered step box: a frame in the theme colour; in gradient style also a

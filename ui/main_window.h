@@ -5,12 +5,20 @@
 // panel, the hidden holders InputFiles and DebugText, the tray icon and its
 // menu. The jobs run inside the OK click on the GUI thread; the window is
 // their TJobHost.
+//
+// Its code is split by concern: creation and accessors (main_window.cpp),
+// the look (_look), the pages and OK rules (_pages), job control (_jobs),
+// the tray and desktop notices (_tray), drag and drop (_drop), the keyboard
+// (_keys), and the jobs' hand-over (_convert, _download).
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include <QMainWindow>
+#include <QSet>
+#include <QString>
 
 #include "common/JobHostUnit.h"
 #include "common/StringFunctionsUnit.h"
@@ -20,10 +28,14 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QSystemTrayIcon;
 class TAboutWindow;
+class TProgressPanel;
 class TOpenDialog;
 class TSelectFolderDialog;
+
+enum class TMessageKind;
 
 namespace Ui {
 class TMainWindow;
@@ -51,6 +63,8 @@ public:
     void SetProgressBusy(bool busy) override;
     void AppendDebugLine(const std::string& line) override;
     void ProcessMessages() override;
+    void SetProgressItem(const std::string& text) override;
+    void SetTransferredBytes(std::int64_t received, std::int64_t total) override;
     TJobHost& JobHost() { return *this; }
 
     // --- What the jobs read ------------------------------------------------
@@ -151,6 +165,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -167,9 +184,16 @@ private:
     QComboBox* List(const char* listName) const;
     QLineEdit* PathField(TPage page) const;
     void FitFileCountLabel(QLabel* label);
+    void ShowFileCount(QLabel* label);
     void FitLabelBeforeNeighbour(QLabel* label);
     bool TrayShown() const;
     TSelectFolderDialog* FolderDialog(TPage page) const;
+    void InitDrops();
+    void InitKeyboard();
+    bool IsAway() const;
+    void NoticeWhenAway(TMessageKind kind, const std::string& text);
+    QSet<QString> MediaExtensions(TPage page) const;
+    bool DropFits(const QMimeData* mime) const;
 
     std::unique_ptr<Ui::TMainWindow> m_Ui;
     TOpenDialog* m_AudioOpenDlg = nullptr;
@@ -180,6 +204,7 @@ private:
     QSystemTrayIcon* m_RzTrayIcon1 = nullptr;
     QMenu* m_PopupMenuShel = nullptr;
     TAboutWindow* m_AboutWindow = nullptr;
+    TProgressPanel* m_ProgressPanel = nullptr;
 
     bool m_StopProcess = false;
     // OK's state as the lock and the page rules want it; the button itself

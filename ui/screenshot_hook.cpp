@@ -30,6 +30,7 @@ void StartScreenshotsIfAsked(TMainWindow& mainWindow, TAboutWindow& aboutWindow)
         mainWindow.AudioBtnClick();
         // The progress panel as a running job shows it.
         mainWindow.SetLockAudioPanel();
+        mainWindow.SetProgressItem("2 of 4: song.flac");
         mainWindow.SetProgress(42);
         save(mainWindow, "progress.png");
         mainWindow.SetUnLockAudioPanel();

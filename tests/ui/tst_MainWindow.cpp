@@ -288,8 +288,9 @@ void TestMainWindow::filesFromAudioPageServeVideoPage()
     QVERIFY(!f.OkEnabled());
     f.Find<QComboBox>("VideoFormatsForOutput")->setCurrentIndex(1);
     QVERIFY(f.OkEnabled());
+    // The video page says how many files its OK will convert.
     QCOMPARE(f.Find<QLabel>("VideoPanelTextAmountFiles")->text(),
-             QStringLiteral("0 file(s) loaded"));
+             QStringLiteral("2 file(s) loaded"));
     QCOMPARE(f.Window->InputFileList().size(), size_t(2));
 
     // Back on the audio page its own rule holds again.
@@ -363,32 +364,39 @@ void TestMainWindow::downloadLinkRule()
 
 void TestMainWindow::fileCountLabel_data()
 {
+    QTest::addColumn<int>("mode");
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("text");
-    QTest::newRow("one") << 1 << "1 file(s) loaded";
-    QTest::newRow("three") << 3 << "3 file(s) loaded";
-    QTest::newRow("ten: the inserted 0 is not replaced again") << 10 << "10 file(s) loaded";
-    QTest::newRow("a hundred") << 100 << "100 file(s) loaded";
+    QTest::newRow("audio page, one") << 0 << 1 << "1 file(s) loaded";
+    QTest::newRow("video page, three") << 1 << 3 << "3 file(s) loaded";
+    QTest::newRow("audio page, ten: the inserted 0 is not replaced again")
+        << 0 << 10 << "10 file(s) loaded";
+    QTest::newRow("video page, a hundred") << 1 << 100 << "100 file(s) loaded";
 }
 
 void TestMainWindow::fileCountLabel()
 {
+    QFETCH(int, mode);
     QFETCH(int, count);
     QFETCH(QString, text);
     TWindowFixture f;
-    f.Button("VideoBtn")->click();
-    f.Browse("VideoBrowseBtn", SomeFiles(count));
-    QCOMPARE(f.LastOpenDialog, QStringLiteral("VideoOpenDlg"));
-    auto* label = f.Find<QLabel>("VideoPanelTextAmountFiles");
-    QCOMPARE(label->text(), text);
-    QCOMPARE(f.Find<QLabel>("AudioPanelTextAmountFiles")->text(),
-             QStringLiteral("0 file(s) loaded"));
+    f.Button(ModeButtons[mode])->click();
+    f.Browse(mode == 0 ? "AudioBrowseBtn" : "VideoBrowseBtn", SomeFiles(count));
+    QCOMPARE(f.LastOpenDialog, QLatin1String(mode == 0 ? "AudioOpenDlg" : "VideoOpenDlg"));
     QCOMPARE(int(f.Window->InputFileList().size()), count);
     QCOMPARE(f.Window->InputFileList().front(), SomeFiles(1).front().toStdString());
-    // The whole text is readable and keeps its right edge inside the step box.
-    QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(text));
-    QVERIFY(label->geometry().right() < label->parentWidget()->width());
-    QVERIFY(label->x() > f.Find("VideoBrowseBtn")->geometry().right());
+    // The list is shared: both pages count it.
+    for (const char* name : {"AudioPanelTextAmountFiles", "VideoPanelTextAmountFiles"}) {
+        auto* label = f.Find<QLabel>(name);
+        QCOMPARE(label->text(), text);
+        // The whole text is readable and keeps its right edge inside the step box.
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(text));
+        QVERIFY(label->geometry().right() < label->parentWidget()->width());
+    }
+    QVERIFY(f.Find<QLabel>("VideoPanelTextAmountFiles")->x() >
+            f.Find("VideoBrowseBtn")->geometry().right());
+    QVERIFY(f.Find<QLabel>("AudioPanelTextAmountFiles")->x() >
+            f.Find("AudioBrowseBtn")->geometry().right());
 }
 
 void TestMainWindow::cancelledFileDialogChangesNothing()
