@@ -180,7 +180,7 @@ TYtDlpChoice FileChoice(const TFormat& format, const QString& what)
     choice.Kind = TYtDlpChoice::TKind::File;
     choice.Url = format.Url;
     choice.ExtraHeaders = ExtraHeadersOf(format);
-    choice.Source = {{format.Url}, format.Headers};
+    choice.Source = {{format.Url}, format.Headers, {}};
     choice.Note = QStringLiteral("%1 (format %2)").arg(what, format.Id);
     return choice;
 }
