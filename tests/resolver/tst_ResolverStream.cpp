@@ -183,6 +183,7 @@ private slots:
     void StalledSourceEndsTheStream_data();
     void StalledSourceEndsTheStream();
     void WindowSavesHlsStream();
+    void WindowSavesVideoAudioPair();
 
 private:
     void ServeFolder(const QString& folder, const QString& prefix);
@@ -701,6 +702,55 @@ void TResolverStreamTest::WindowSavesHlsStream()
     QVERIFY2(qAbs(seconds - MediaSeconds) <= 0.1 * MediaSeconds,
              qPrintable(QString::number(seconds)));
     QVERIFY2(m_process.Log().contains("served"), m_process.Log().constData());
+}
+
+// A page whose player only the extractor understands, and whose best media is
+// a video file and an audio file apart: a stand-in yt-dlp first on PATH
+// answers with the pair, as the real one does for such sites.
+void TResolverStreamTest::WindowSavesVideoAudioPair()
+{
+    m_web.AddRoute(QJsonObject{
+        {"path", "/page/scripted"}, {"contentType", "text/html"}, {"body", "<p>player</p>"}});
+    QTemporaryDir tools;
+    const QString json = QString(R"({"extractor_key": "Generic", "formats": [
+            {"format_id": "v", "url": "%1", "protocol": "http", "vcodec": "avc1", "acodec": "none"},
+            {"format_id": "a", "url": "%2", "protocol": "http", "vcodec": "none", "acodec": "mp4a"}],
+            "requested_formats": [{"format_id": "v"}, {"format_id": "a"}]})")
+                             .arg(m_web.Url("/pair/video.mp4"), m_web.Url("/pair/audio.m4a"));
+    QFile answer(tools.filePath("answer.json"));
+    QVERIFY(answer.open(QIODevice::WriteOnly));
+    answer.write(json.toUtf8());
+    answer.close();
+    QFile script(tools.filePath("yt-dlp"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(
+        "#!/bin/sh\nread -r link\necho \"[generic] Extracting URL: $link\" >&2\n"
+        "cat \"$(dirname \"$0\")/answer.json\"\n");
+    script.close();
+    QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", tools.path() + ":/usr/bin:/bin");
+    TResolverProcess resolver;
+    resolver.SetEnvironment(environment);
+    QVERIFY(resolver.Start({"--listen", "127.0.0.1:0"}));
+    SetResolverBaseAddress(resolver.Base().toStdString());
+    QTemporaryDir folder;
+    TWindowFixture f;
+    QVERIFY(f.Exposed);
+
+    f.RunDownload(m_web.Url("/page/scripted"), folder.path());
+
+    SetResolverBaseAddress({});
+    QCOMPARE(f.Messages.size(), size_t(1));
+    QVERIFY2(f.Messages[0].Text == MsgDownloaded, resolver.Log().constData());
+    const QStringList files = FolderEntries(folder.path());
+    QCOMPARE(files.size(), 1);
+    QVERIFY(files[0].endsWith(".flv"));
+    const QString saved = folder.filePath(files[0]);
+    QCOMPARE(StreamCodecs(saved), (QStringList{"h264", "aac"}));
+    const double seconds = SecondsOf(saved);
+    QVERIFY2(qAbs(seconds - MediaSeconds) <= 0.1 * MediaSeconds,
+             qPrintable(QString::number(seconds)));
 }
 
 QTEST_MAIN(TResolverStreamTest)
