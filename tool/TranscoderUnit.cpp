@@ -21,17 +21,16 @@ extern "C" {
 #include <vector>
 
 #include "ConsoleUnit.h"
+#include "DurationAccountUnit.h"
 #include "EncoderLimitsUnit.h"
+#include "LibraryErrorUnit.h"
+#include "OptionBoundsUnit.h"
+#include "OutputCheckUnit.h"
 #include "OutputFileUnit.h"
+#include "OutputTargetUnit.h"
+#include "TimestampGapUnit.h"
 
 namespace {
-
-std::string ErrorText(int code)
-{
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
-}
 
 std::string LowerAscii(std::string text)
 {
@@ -72,14 +71,7 @@ std::string Kbit(std::int64_t bitRate)
 
 std::string RateText(AVRational rate)
 {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3f", av_q2d(rate));
-    std::string text = buffer;
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.')
-        text.pop_back();
-    return text;
+    return FrameRateText({rate.num, rate.den});
 }
 
 // ---------------------------------------------------------------------------
@@ -191,6 +183,9 @@ struct TLink
     AVRational FrameRate{25, 1};
     double EncodedBytes = 0;
     double EndSeconds = 0;
+    TMediaSpan Decoded;         // media time the decoder gave, after closing jumps
+    double DecodedSamples = 0;  // audio: the samples it gave, in seconds
+    TMediaSpan Fed;             // media time handed to the encoder
     int Frames = 0;
     double Quality = 0;
     bool DecoderDone = false;
@@ -229,12 +224,18 @@ private:
     bool WritePacket(TLink& link, AVPacket* packet);
     void Report(bool last);
     bool Fail(const std::string& line);
+    void MendTimestamps(AVPacket* packet);
+    double DeclaredSeconds(const TLink& link) const;
+    bool CheckWhatWasRead();
+    bool CheckFinishedFile();
+    void SetTag(const char* key, const char* value);
 
     const TToolOptions& m_options;
     AVFormatContext* m_in = nullptr;
     AVFormatContext* m_out = nullptr;
     const TContainer* m_container = nullptr;
     std::vector<std::unique_ptr<TLink>> m_links;
+    std::unique_ptr<TTimestampMender> m_mender;
     TOutputFile m_file;
     AVFrame* m_frame = nullptr;
     AVFrame* m_filtered = nullptr;
@@ -428,6 +429,11 @@ bool TTranscoder::AddAudio(AVStream* in)
             WriteLine("Sample rate " + std::to_string(rate) + " Hz is not supported by " + encName +
                       ": using " + std::to_string(nearest) + " Hz");
         rate = nearest;
+    } else {
+        std::string note;
+        rate = BoundedSampleRate(rate, encName, note);
+        if (!note.empty())
+            WriteLine(note);
     }
 
     // Channels and their layout.
@@ -631,8 +637,13 @@ bool TTranscoder::AddVideo(AVStream* in)
 
     // Frame rate.
     AVRational rate = dec->framerate;
-    if (m_options.FrameRate.IsGiven())
-        rate = AVRational{m_options.FrameRate.Value.Num, m_options.FrameRate.Value.Den};
+    if (m_options.FrameRate.IsGiven()) {
+        std::string note;
+        const TFrameRate bounded = BoundedFrameRate(m_options.FrameRate.Value, encName, note);
+        if (!note.empty())
+            WriteLine(note);
+        rate = AVRational{bounded.Num, bounded.Den};
+    }
     if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 240)
         rate = AVRational{25, 1};
     AVRational fittedRate = rate;
@@ -745,8 +756,9 @@ bool TTranscoder::BuildGraph(TLink& link, const AVFrame* frame)
             rc = av_opt_set_int_list(link.Sink, "pix_fmts", formats, AV_PIX_FMT_NONE,
                                      AV_OPT_SEARCH_CHILDREN);
         }
-        std::snprintf(args, sizeof args, "scale=%d:%d:flags=bicubic,fps=%d/%d,format=%s",
-                      enc->width, enc->height, link.FrameRate.num, link.FrameRate.den,
+        std::snprintf(args, sizeof args,
+                      "scale=%d:%d:flags=bicubic,fps=%d/%d:eof_action=pass,format=%s", enc->width,
+                      enc->height, link.FrameRate.num, link.FrameRate.den,
                       av_get_pix_fmt_name(enc->pix_fmt));
         spec = args;
     } else {
@@ -839,6 +851,8 @@ bool TTranscoder::SetUpOutput()
         return Fail("Out of memory");
 
     std::string error;
+    if (!WritesOneFile(format, path, error) || !IsOtherThanInput(m_options.InputPath, path, error))
+        return Fail(error);
     if (!m_file.Create(path, m_options.Overwrite, error))
         return Fail(error);
 
@@ -884,12 +898,12 @@ bool TTranscoder::SetUpOutput()
         if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
             key == "encoder")
             continue;
-        av_dict_set(&m_out->metadata, tag->key, tag->value, 0);
+        SetTag(tag->key, tag->value);
     }
     if (m_options.Copyright)
-        av_dict_set(&m_out->metadata, "copyright", m_options.Copyright->c_str(), 0);
+        SetTag("copyright", m_options.Copyright->c_str());
     if (m_options.Comment)
-        av_dict_set(&m_out->metadata, "comment", m_options.Comment->c_str(), 0);
+        SetTag("comment", m_options.Comment->c_str());
     // Ogg keeps its tags in the streams' comment headers.
     if (std::strcmp(m_out->oformat->name, "ogg") == 0) {
         for (const auto& link : m_links)
@@ -912,6 +926,16 @@ bool TTranscoder::SetUpOutput()
     if (rc < 0)
         return Fail("Cannot write '" + path + "': " + ErrorText(rc));
     return true;
+}
+
+// A tag of the output, cut to what the format's tag fields hold.
+void TTranscoder::SetTag(const char* key, const char* value)
+{
+    std::string note;
+    const std::string text = BoundedTagText(key, value, m_out->oformat->name, note);
+    if (!note.empty())
+        WriteLine(note);
+    av_dict_set(&m_out->metadata, key, text.c_str(), 0);
 }
 
 void TTranscoder::PrintOutputBlock() const
@@ -1019,6 +1043,13 @@ bool TTranscoder::Filter(TLink& link, AVFrame* frame)
         if (m_filtered->pts != AV_NOPTS_VALUE)
             link.NextEncodePts =
                 m_filtered->pts + (link.Type == AVMEDIA_TYPE_AUDIO ? m_filtered->nb_samples : 1);
+        if (m_filtered->pts != AV_NOPTS_VALUE) {
+            const double tb = av_q2d(link.Enc->time_base);
+            const std::int64_t length =
+                link.Type == AVMEDIA_TYPE_AUDIO ? m_filtered->nb_samples : 1;
+            link.Fed.Add(static_cast<double>(m_filtered->pts) * tb,
+                         static_cast<double>(m_filtered->pts + length) * tb);
+        }
         if (link.Type == AVMEDIA_TYPE_VIDEO) {
             // Constant quality is asked for per picture.
             if (link.Enc->flags & AV_CODEC_FLAG_QSCALE)
@@ -1058,6 +1089,9 @@ bool TTranscoder::Decode(TLink& link, const AVPacket* packet)
             else
                 pts = link.NextAudioPts == AV_NOPTS_VALUE ? 0 : link.NextAudioPts;
             link.NextAudioPts = pts + m_frame->nb_samples;
+            link.DecodedSamples += static_cast<double>(m_frame->nb_samples) / m_frame->sample_rate;
+            link.Decoded.Add(static_cast<double>(pts) / m_frame->sample_rate,
+                             static_cast<double>(pts + m_frame->nb_samples) / m_frame->sample_rate);
         } else {
             if (pts == AV_NOPTS_VALUE)
                 pts = link.LastVideoPts == AV_NOPTS_VALUE
@@ -1066,6 +1100,13 @@ bool TTranscoder::Decode(TLink& link, const AVPacket* packet)
                                 std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(link.FrameRate),
                                                                        link.In->time_base));
             link.LastVideoPts = pts;
+            const double tb = av_q2d(link.In->time_base);
+            const AVRational guess = link.Dec->framerate;
+            const double frame =
+                m_frame->pkt_duration > 0
+                    ? static_cast<double>(m_frame->pkt_duration) * tb
+                    : (guess.num > 0 && guess.den > 0 ? 1.0 / av_q2d(guess) : 0.04);
+            link.Decoded.Add(static_cast<double>(pts) * tb, static_cast<double>(pts) * tb + frame);
         }
         m_frame->pts = pts;
         const bool ok = Filter(link, m_frame);
@@ -1115,6 +1156,7 @@ void TTranscoder::Report(bool last)
 bool TTranscoder::Convert()
 {
     m_started = m_lastReport = std::chrono::steady_clock::now();
+    m_mender = std::make_unique<TTimestampMender>(m_in->nb_streams);
     std::vector<TLink*> byInput(m_in->nb_streams, nullptr);
     for (const auto& link : m_links)
         byInput[static_cast<std::size_t>(link->In->index)] = link.get();
@@ -1130,8 +1172,10 @@ bool TTranscoder::Convert()
         }
         TLink* link = byInput[static_cast<std::size_t>(m_packet->stream_index)];
         bool ok = true;
-        if (link)
+        if (link) {
+            MendTimestamps(m_packet);
             ok = Decode(*link, m_packet);
+        }
         av_packet_unref(m_packet);
         if (!ok)
             return false;
@@ -1156,6 +1200,74 @@ bool TTranscoder::Convert()
     return true;
 }
 
+// Jumps in the input's timestamps are closed up before the decoder sees them.
+void TTranscoder::MendTimestamps(AVPacket* packet)
+{
+    const AVStream* st = m_in->streams[packet->stream_index];
+    const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    if (ts == AV_NOPTS_VALUE)
+        return;
+    const AVRational us{1, AV_TIME_BASE};
+    const std::int64_t shiftUs = m_mender->ShiftFor(
+        static_cast<std::size_t>(packet->stream_index), av_rescale_q(ts, st->time_base, us),
+        packet->duration > 0 ? av_rescale_q(packet->duration, st->time_base, us) : 0);
+    if (shiftUs == 0)
+        return;
+    const std::int64_t shift = av_rescale_q(shiftUs, us, st->time_base);
+    if (packet->pts != AV_NOPTS_VALUE)
+        packet->pts += shift;
+    if (packet->dts != AV_NOPTS_VALUE)
+        packet->dts += shift;
+}
+
+// The duration the input declares for the stream of link: its own, or the
+// file's; 0 when only an estimate from the bit rate is known (wrong for files
+// of variable bit rate without a header).
+double TTranscoder::DeclaredSeconds(const TLink& link) const
+{
+    if (m_in->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+        return 0;
+    if (link.In->duration != AV_NOPTS_VALUE && link.In->duration > 0)
+        return static_cast<double>(link.In->duration) * av_q2d(link.In->time_base);
+    if (m_in->duration != AV_NOPTS_VALUE && m_in->duration > 0)
+        return static_cast<double>(m_in->duration) / AV_TIME_BASE;
+    return 0;
+}
+
+// An input that yields nothing, or well under what it declares, is damaged:
+// a short output would pass for the whole file.
+bool TTranscoder::CheckWhatWasRead()
+{
+    for (const auto& link : m_links) {
+        const std::string kind = link->Type == AVMEDIA_TYPE_AUDIO ? "audio" : "video";
+        if (link->Decoded.IsEmpty() || link->Fed.IsEmpty())
+            return Fail("'" + m_options.InputPath + "': damaged input: no " + kind +
+                        " could be read");
+        const double declared = DeclaredSeconds(*link);
+        // Sound is counted sample by sample, so frames lost anywhere count;
+        // pictures by the stretch they cover, as their durations are often
+        // unknown.
+        const double read =
+            link->Type == AVMEDIA_TYPE_AUDIO ? link->DecodedSamples : link->Decoded.Seconds();
+        if (ReadFallsShort(read, declared))
+            return Fail("'" + m_options.InputPath + "': " + ShortReadReason(read, declared));
+    }
+    return true;
+}
+
+// The finished file, read back before it takes the real name.
+bool TTranscoder::CheckFinishedFile()
+{
+    std::vector<TExpectedStream> expected;
+    for (const auto& link : m_links)
+        expected.push_back({link->Type == AVMEDIA_TYPE_VIDEO, link->Fed.Seconds()});
+    std::string reason;
+    if (!CheckFinishedOutput(m_file.TemporaryPath(), ReadBackDemuxer(m_out->oformat->name),
+                             expected, reason))
+        return Fail("Cannot write '" + m_options.OutputPath + "': " + reason);
+    return true;
+}
+
 int TTranscoder::Run()
 {
     m_frame = av_frame_alloc();
@@ -1176,7 +1288,7 @@ int TTranscoder::Run()
         WriteBlock(kNoOutputLines);
         return 1;
     }
-    if (!SetUpOutput() || !Convert())
+    if (!SetUpOutput() || !Convert() || !CheckWhatWasRead() || !CheckFinishedFile())
         return 1;
     // No codec threads are left running when the file gets its real name.
     m_links.clear();
