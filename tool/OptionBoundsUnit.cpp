@@ -61,9 +61,12 @@ TFrameRate BoundedFrameRate(TFrameRate rate, const std::string& encoder, std::st
 
 std::size_t TagTextLimit(const std::string& muxer)
 {
-    // FLV keeps its tags as script strings with a 16-bit length, and
-    // QuickTime's user data strings have a 16-bit length too.
-    if (muxer == "flv" || muxer == "mov")
+    // FLV keeps its tags as script strings with a 16-bit length, but the
+    // reader most players use takes no string of 1,024 bytes or more.
+    if (muxer == "flv")
+        return 1023;
+    // QuickTime's user data strings have a 16-bit length.
+    if (muxer == "mov")
         return 65535;
     // ASF's content description stores UTF-16 text with a 16-bit byte count
     // (and its closing zero): 32,766 UTF-16 units, and a UTF-8 byte never

@@ -756,9 +756,8 @@ bool TTranscoder::BuildGraph(TLink& link, const AVFrame* frame)
             rc = av_opt_set_int_list(link.Sink, "pix_fmts", formats, AV_PIX_FMT_NONE,
                                      AV_OPT_SEARCH_CHILDREN);
         }
-        std::snprintf(args, sizeof args,
-                      "scale=%d:%d:flags=bicubic,fps=%d/%d:eof_action=pass,format=%s", enc->width,
-                      enc->height, link.FrameRate.num, link.FrameRate.den,
+        std::snprintf(args, sizeof args, "scale=%d:%d:flags=bicubic,fps=%d/%d,format=%s",
+                      enc->width, enc->height, link.FrameRate.num, link.FrameRate.den,
                       av_get_pix_fmt_name(enc->pix_fmt));
         spec = args;
     } else {
@@ -1240,9 +1239,12 @@ bool TTranscoder::CheckWhatWasRead()
 {
     for (const auto& link : m_links) {
         const std::string kind = link->Type == AVMEDIA_TYPE_AUDIO ? "audio" : "video";
-        if (link->Decoded.IsEmpty() || link->Fed.IsEmpty())
+        if (link->Decoded.IsEmpty())
             return Fail("'" + m_options.InputPath + "': damaged input: no " + kind +
                         " could be read");
+        if (link->Fed.IsEmpty())
+            return Fail("Cannot write '" + m_options.OutputPath + "': no " + kind +
+                        " was left to encode");
         const double declared = DeclaredSeconds(*link);
         // Sound is counted sample by sample, so frames lost anywhere count;
         // pictures by the stretch they cover, as their durations are often

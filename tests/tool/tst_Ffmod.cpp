@@ -8,31 +8,15 @@
 
 #include <regex>
 
-#include "TestMedia.h"
+#include "FfmodTestTools.h"
 
 namespace {
-
-const QString kTool = QStringLiteral(FFMOD_PATH);
 
 // The runner's patterns, with "." widened to match line breaks as its engine does.
 const std::regex kDuration(R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))");
 const std::regex kTime(R"(time=(\d+)[\s\S]\d*)");
 const std::regex kAudio(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)");
 const std::regex kAudioNoRate(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)");
-
-// The job's settings part of a command line, split at blanks as the program
-// passes it (doubled blanks give empty arguments).
-QStringList Words(const QString& text)
-{
-    return text.isEmpty() ? QStringList{} : text.split(QLatin1Char(' '));
-}
-
-QStringList ConvertArgs(const QString& input, const QString& settings, const QString& output)
-{
-    return QStringList{"", "-i", input} + Words(settings) +
-           QStringList{"-copyright", "Brimlow LLC", "-comment", "Quorvex - Media Converter",
-                       "-y",         output};
-}
 
 // What the audio job reads from a probe run: duration and the audio fields.
 QStringList ProbeFields(const QString& output)
@@ -69,17 +53,6 @@ QString FillPlaceholders(QString settings, const QStringList& fields, bool ogg)
     if (ogg)
         settings.replace("-ab", "-aq");
     return settings;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-double DurationOf(const QJsonObject& probe)
-{
-    return probe.value("format").toObject().value("duration").toString().toDouble();
 }
 
 }  // namespace

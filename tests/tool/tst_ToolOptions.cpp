@@ -361,10 +361,11 @@ void TToolOptionsTest::tagTextBounds_data()
     QTest::addColumn<int>("kept");
     const QByteArray ascii(70000, 'x');
     // 65,534 ASCII bytes, then a three-byte letter across the 65,535 limit.
-    const QByteArray split = QByteArray(65534, 'x') + "\xe6\x9d\xb1" + "tail";
-    QTest::newRow("flv within") << "flv" << QByteArray(65535, 'x') << 65535;
-    QTest::newRow("flv too long") << "flv" << ascii << 65535;
-    QTest::newRow("flv letter not split") << "flv" << split << 65534;
+    // 1,022 ASCII bytes, then a three-byte letter across FLV's 1,023 limit.
+    const QByteArray split = QByteArray(1022, 'x') + "\xe6\x9d\xb1" + "tail";
+    QTest::newRow("flv within") << "flv" << QByteArray(1023, 'x') << 1023;
+    QTest::newRow("flv too long") << "flv" << ascii << 1023;
+    QTest::newRow("flv letter not split") << "flv" << split << 1022;
     QTest::newRow("mov too long") << "mov" << ascii << 65535;
     QTest::newRow("asf too long") << "asf" << ascii << 32766;
     QTest::newRow("mp4 unbounded") << "mp4" << ascii << 70000;
