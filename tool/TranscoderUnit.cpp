@@ -20,6 +20,7 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
+#include "AudioSettingsUnit.h"
 #include "ConsoleUnit.h"
 #include "DurationAccountUnit.h"
 #include "EncoderLimitsUnit.h"
@@ -57,16 +58,6 @@ std::string PrintedCodecName(AVCodecID id)
     if (name == "flv1")
         return "flv";
     return name;
-}
-
-std::string Kbit(std::int64_t bitRate)
-{
-    char buffer[32];
-    if (bitRate % 1000 == 0)
-        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(bitRate / 1000));
-    else
-        std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bitRate) / 1000.0);
-    return buffer;
 }
 
 std::string RateText(AVRational rate)
@@ -408,165 +399,25 @@ bool TTranscoder::AddAudio(AVStream* in)
     const AVCodec* codec = choice.Codec;
     const std::string encName = codec->name;
 
-    // Sample rate.
-    int rate = m_options.SampleRate.IsGiven() ? m_options.SampleRate.Value : dec->sample_rate;
-    if (rate <= 0)
-        rate = 44100;
-    std::vector<std::int64_t> rates;
-    if (codec->supported_samplerates) {
-        for (const int* r = codec->supported_samplerates; *r; ++r)
-            rates.push_back(*r);
-    } else {
-        rates = AllowedSampleRates(encName);
-    }
-    if (m_container && std::strcmp(m_container->Muxer, "dvd") == 0)
-        rates = {48000};  // what a DVD player plays
-    if (m_container && std::strcmp(m_container->Muxer, "flv") == 0 && codec->id == AV_CODEC_ID_MP3)
-        rates = {44100, 22050, 11025};  // the only MP3 rates Flash video has
-    if (!rates.empty()) {
-        const int nearest = static_cast<int>(NearestValue(rate, rates));
-        if (nearest != rate)
-            WriteLine("Sample rate " + std::to_string(rate) + " Hz is not supported by " + encName +
-                      ": using " + std::to_string(nearest) + " Hz");
-        rate = nearest;
-    } else {
-        std::string note;
-        rate = BoundedSampleRate(rate, encName, note);
-        if (!note.empty())
-            WriteLine(note);
-    }
-
-    // Channels and their layout.
-    int channels =
-        m_options.Channels.IsGiven() ? m_options.Channels.Value : dec->ch_layout.nb_channels;
-    if (channels <= 0)
-        channels = 2;
-    AVChannelLayout layout{};
-    int maxChannels = MaxAudioChannels(encName);
-    if (codec->ch_layouts && codec->ch_layouts[0].nb_channels) {
-        int best = 0;
-        for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
-            const int n = l->nb_channels;
-            if (n <= channels && n > best)
-                best = n;
-        }
-        if (best == 0)
-            best = codec->ch_layouts[0].nb_channels;
-        maxChannels = maxChannels ? std::min(maxChannels, best) : best;
-    }
-    if (maxChannels && channels > maxChannels) {
-        WriteLine(std::to_string(channels) + " channels are more than " + encName +
-                  " takes: using " + std::to_string(maxChannels));
-        channels = maxChannels;
-    }
-    if (channels == dec->ch_layout.nb_channels && dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
-        av_channel_layout_copy(&layout, &dec->ch_layout);
-    else
-        av_channel_layout_default(&layout, channels);
-    if (codec->ch_layouts && codec->ch_layouts[0].nb_channels) {
-        bool listed = false;
-        for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l)
-            listed = listed || av_channel_layout_compare(l, &layout) == 0;
-        if (!listed) {
-            for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
-                if (l->nb_channels == channels) {
-                    av_channel_layout_uninit(&layout);
-                    av_channel_layout_copy(&layout, l);
-                    break;
-                }
-            }
-        }
-    }
-
-    // Sample format: the decoder's when the encoder takes it.
-    AVSampleFormat format = codec->sample_fmts ? codec->sample_fmts[0] : dec->sample_fmt;
-    if (codec->sample_fmts) {
-        for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
-            if (*f == dec->sample_fmt)
-                format = *f;
-        }
-    }
-
-    // Bit rate or quality.
-    const bool isVorbis = encName == "libvorbis" || encName == "vorbis";
-    const bool isPcm = codec->id >= AV_CODEC_ID_PCM_S16LE && codec->id < AV_CODEC_ID_ADPCM_IMA_QT;
-    const bool takesQuality = isVorbis || encName == "libmp3lame" || encName == "aac";
-    std::int64_t bitRate = 0;  // 0: the encoder's default
-    bool useQuality = false;
-    double quality = 0;
-    bool fromInput = false;
-    if (m_options.AudioQuality.IsGiven()) {
-        const double q = m_options.AudioQuality.Value;
-        if (isVorbis && q > 10) {
-            // Above vorbis' quality scale the value is a target bit rate.
-            bitRate = std::llround(m_options.AudioQualityHasSuffix ? q : q * 1000);
-        } else if (takesQuality) {
-            useQuality = true;
-            quality = q;
-        } else {
-            WriteLine(encName + " has no quality setting: -aq is ignored");
-        }
-    }
-    if (!useQuality && bitRate == 0) {
-        if (m_options.AudioBitRate.IsGiven()) {
-            bitRate = m_options.AudioBitRate.Value;
-        } else if (m_options.AudioBitRate.State == TSettingState::SameAsInput ||
-                   m_options.SameQuality > 0) {
-            bitRate = dec->bit_rate > 0 ? dec->bit_rate : in->codecpar->bit_rate;
-            fromInput = true;
-        }
-    }
-    if (isPcm) {
-        if (m_options.AudioBitRate.IsGiven())
-            WriteLine("The bit rate does not apply to " + encName +
-                      " (uncompressed): the audio keeps its full rate");
-        bitRate = 0;
-        useQuality = false;
-    }
-    if (bitRate > 0) {
-        const std::vector<std::int64_t> allowed = AllowedAudioBitRates(encName, rate);
-        std::int64_t lowest = 0;
-        std::int64_t highest = 0;
-        AudioBitRateRange(encName, rate, channels, lowest, highest);
-        std::int64_t bounded = allowed.empty() ? bitRate : NearestValue(bitRate, allowed);
-        if (lowest && bounded < lowest)
-            bounded = lowest;
-        if (highest && bounded > highest)
-            bounded = highest;
-        if (bounded != bitRate)
-            WriteLine(std::string(fromInput ? "The input's audio bit rate " : "Audio bit rate ") +
-                      Kbit(bitRate) + " kb/s is not supported by " + encName + " at " +
-                      std::to_string(rate) + " Hz: using " + Kbit(bounded) + " kb/s");
-        bitRate = bounded;
-    }
-
-    // Vorbis' limits depend on rate and channels together: step through the
-    // usual bit rates nearest first until the encoder accepts one.
-    std::vector<std::int64_t> tries{bitRate};
-    if (bitRate > 0) {
-        std::vector<std::int64_t> ladder;
-        for (int k : {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 500})
-            ladder.push_back(static_cast<std::int64_t>(k) * 1000);
-        std::stable_sort(ladder.begin(), ladder.end(), [bitRate](auto a, auto b) {
-            return std::llabs(a - bitRate) < std::llabs(b - bitRate);
-        });
-        tries.insert(tries.end(), ladder.begin(), ladder.end());
-        tries.push_back(0);
-    }
+    TAudioChoice audio;
+    ChooseAudioSettings(codec, dec, in, m_options, m_container ? m_container->Muxer : "", audio);
+    const int rate = audio.SampleRate;
+    const std::int64_t bitRate = audio.BitRate;
+    const std::vector<std::int64_t> tries = AudioBitRateTries(bitRate);
     for (std::int64_t tryRate : tries) {
         AVCodecContext* enc = avcodec_alloc_context3(codec);
         if (!enc)
             return Fail("Out of memory");
         enc->sample_rate = rate;
-        av_channel_layout_copy(&enc->ch_layout, &layout);
-        enc->sample_fmt = format;
+        av_channel_layout_copy(&enc->ch_layout, &audio.Layout);
+        enc->sample_fmt = audio.Format;
         enc->time_base = AVRational{1, rate};
         enc->thread_count = 0;
         if (tryRate > 0)
             enc->bit_rate = tryRate;
-        if (useQuality) {
+        if (audio.UseQuality) {
             enc->flags |= AV_CODEC_FLAG_QSCALE;
-            enc->global_quality = static_cast<int>(std::lround(quality * FF_QP2LAMBDA));
+            enc->global_quality = static_cast<int>(std::lround(audio.Quality * FF_QP2LAMBDA));
         }
         if (m_out->oformat->flags & AVFMT_GLOBALHEADER)
             enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -574,13 +425,12 @@ bool TTranscoder::AddAudio(AVStream* in)
             if (tryRate != bitRate)
                 WriteLine("Audio bit rate " + Kbit(bitRate) + " kb/s is outside what " + encName +
                           " codes at " + std::to_string(rate) + " Hz with " +
-                          std::to_string(channels) + " channel(s): using " +
+                          std::to_string(audio.Channels) + " channel(s): using " +
                           (tryRate ? Kbit(tryRate) + " kb/s" : std::string("its default")));
             break;
         }
         avcodec_free_context(&enc);
     }
-    av_channel_layout_uninit(&layout);
     if (!link->Enc)
         return Fail("Error while opening encoder " + encName + " for '" + m_options.OutputPath +
                     "': unsupported settings");
