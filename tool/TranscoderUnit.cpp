@@ -17,14 +17,15 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "AudioSettingsUnit.h"
+#include "CodecChoiceUnit.h"
 #include "ConsoleUnit.h"
 #include "DurationAccountUnit.h"
 #include "EncoderLimitsUnit.h"
 #include "LibraryErrorUnit.h"
+#include "LibraryLogUnit.h"
 #include "OptionBoundsUnit.h"
 #include "OutputCheckUnit.h"
 #include "OutputFileUnit.h"
@@ -32,15 +33,6 @@ extern "C" {
 #include "TimestampGapUnit.h"
 
 namespace {
-
-std::string LowerAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 std::string ExtensionOf(const std::string& path)
 {
@@ -64,93 +56,6 @@ std::string RateText(AVRational rate)
 {
     return FrameRateText({rate.num, rate.den});
 }
-
-// ---------------------------------------------------------------------------
-// Containers and codec names of the command line.
-
-struct TContainer
-{
-    const char* Extension;
-    const char* Muxer;
-    const char* AudioEncoder;
-    const char* VideoEncoder;  // nullptr: an audio-only file
-};
-
-constexpr TContainer kContainers[] = {
-    {"mp3", "mp3", "libmp3lame", nullptr}, {"wma", "asf", "wmav2", nullptr},
-    {"ogg", "ogg", "libvorbis", nullptr},  {"wav", "wav", "pcm_s16le", nullptr},
-    {"m4a", "ipod", "aac", nullptr},       {"ac3", "ac3", "ac3", nullptr},
-    {"avi", "avi", "libmp3lame", "mpeg4"}, {"mpg", "dvd", "mp2", "mpeg2video"},
-    {"mpeg", "mpeg", "mp2", "mpeg1video"}, {"mp4", "mp4", "aac", "libx264"},
-    {"m4v", "mp4", "aac", "libx264"},      {"mov", "mov", "aac", "libx264"},
-    {"3gp", "3gp", "aac", "h263"},         {"3g2", "3g2", "aac", "h263"},
-    {"flv", "flv", "libmp3lame", "flv"},   {"wmv", "asf", "wmav2", "wmv2"},
-};
-
-const TContainer* FindContainer(const std::string& extension)
-{
-    for (const TContainer& c : kContainers) {
-        if (extension == c.Extension)
-            return &c;
-    }
-    return nullptr;
-}
-
-struct TEncoderChoice
-{
-    const AVCodec* Codec = nullptr;
-    unsigned Tag = 0;
-    bool Experimental = false;
-};
-
-// Names of the command line on the encoders that this system has.
-bool ChooseEncoder(const std::string& asked, AVMediaType type, TEncoderChoice& choice,
-                   std::string& error)
-{
-    const std::string name = LowerAscii(asked);
-    auto find = [](const char* n) { return avcodec_find_encoder_by_name(n); };
-    const AVCodec* codec = nullptr;
-    if (name == "libmp3lame" || name == "mp3") {
-        codec = find("libmp3lame");
-    } else if (name == "vorbis" || name == "libvorbis") {
-        codec = find("libvorbis");
-        if (!codec) {
-            codec = find("vorbis");
-            choice.Experimental = true;
-        }
-    } else if (name == "libfaac" || name == "aac" || name == "libfdk_aac") {
-        codec = find("aac");
-    } else if (name == "libamr_nb" || name == "amr_nb" || name == "libopencore_amrnb") {
-        codec = find("libopencore_amrnb");
-        if (!codec) {
-            codec = find("aac");
-            WriteLine("No AMR-NB encoder is available: the audio is encoded as AAC instead");
-        }
-    } else if (name == "mpegvideo" || name == "mpeg1video") {
-        codec = find("mpeg1video");
-    } else if (name == "libxvid" || name == "xvid") {
-        codec = find("libxvid");
-        if (!codec) {
-            codec = find("mpeg4");
-            choice.Tag = MKTAG('X', 'V', 'I', 'D');
-        }
-    } else if (name == "libx264" || name == "h264" || name == "x264") {
-        codec = find("libx264");
-    } else if (name == "flv" || name == "flv1") {
-        codec = find("flv");
-    } else {
-        codec = find(name.c_str());
-    }
-    if (!codec || codec->type != type) {
-        error = std::string("Unknown ") + (type == AVMEDIA_TYPE_AUDIO ? "audio" : "video") +
-                " codec '" + asked + "'";
-        return false;
-    }
-    choice.Codec = codec;
-    return true;
-}
-
-void HoldLog(bool hold);
 
 // ---------------------------------------------------------------------------
 
@@ -1127,11 +1032,11 @@ int TTranscoder::Run()
     m_packet = av_packet_alloc();
     if (!m_frame || !m_filtered || !m_packet)
         return Fail("Out of memory"), 1;
-    HoldLog(true);
+    HoldLibraryLog(true);
     const bool opened = OpenInput();
     if (opened)
         PrintInputBlock();
-    HoldLog(false);
+    HoldLibraryLog(false);
     if (!opened)
         return 1;
     for (const std::string& warning : m_options.Warnings)
@@ -1150,49 +1055,11 @@ int TTranscoder::Run()
     return 0;
 }
 
-// Library messages. While the input is opened they are held back, so that
-// the input block with its duration line is the first thing a reader sees.
-std::mutex g_logMutex;
-bool g_holdLog = false;
-std::string g_heldLog;
-
-void LogToConsole(void* context, int level, const char* format, va_list args)
-{
-    if (level > AV_LOG_ERROR)
-        return;
-    char line[1024];
-    int prefix = 1;
-    av_log_format_line2(context, level, format, args, line, sizeof line, &prefix);
-    std::string text = line;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    if (text.empty())
-        return;
-    std::lock_guard lock(g_logMutex);
-    if (!g_holdLog)
-        WriteLine(text);
-    else if (g_heldLog.size() < 16384)
-        g_heldLog += text + "\r\n";
-}
-
-void HoldLog(bool hold)
-{
-    std::string held;
-    {
-        std::lock_guard lock(g_logMutex);
-        g_holdLog = hold;
-        if (!hold)
-            held.swap(g_heldLog);
-    }
-    if (!held.empty())
-        WriteBlock(held);
-}
-
 }  // namespace
 
 int RunConversion(const TToolOptions& options)
 {
-    av_log_set_callback(LogToConsole);
+    InstallLibraryLog();
     TTranscoder transcoder(options);
     return transcoder.Run();
 }
