@@ -31,6 +31,7 @@ extern "C" {
 #include "OutputFileUnit.h"
 #include "OutputTargetUnit.h"
 #include "TimestampGapUnit.h"
+#include "VideoSettingsUnit.h"
 
 namespace {
 
@@ -50,11 +51,6 @@ std::string PrintedCodecName(AVCodecID id)
     if (name == "flv1")
         return "flv";
     return name;
-}
-
-std::string RateText(AVRational rate)
-{
-    return FrameRateText({rate.num, rate.den});
 }
 
 // ---------------------------------------------------------------------------
@@ -361,67 +357,18 @@ bool TTranscoder::AddVideo(AVStream* in)
     const AVCodec* codec = choice.Codec;
     const std::string encName = codec->name;
 
-    // Pixel format: 4:2:0 wherever the encoder has it, so that players can show it.
-    AVPixelFormat pixFmt = dec->pix_fmt;
-    if (codec->pix_fmts) {
-        bool has420 = false;
-        bool hasInput = false;
-        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
-            has420 = has420 || *p == AV_PIX_FMT_YUV420P;
-            hasInput = hasInput || *p == dec->pix_fmt;
-        }
-        if (has420)
-            pixFmt = AV_PIX_FMT_YUV420P;
-        else if (!hasInput)
-            pixFmt = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, dec->pix_fmt, 0, nullptr);
-    }
-    if (pixFmt == AV_PIX_FMT_NONE)
-        pixFmt = AV_PIX_FMT_YUV420P;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixFmt);
-    const bool even = desc && (desc->log2_chroma_w > 0 || desc->log2_chroma_h > 0);
-
-    // Frame size.
-    TFrameSize size = m_options.FrameSize.IsGiven() ? m_options.FrameSize.Value
-                                                    : TFrameSize{dec->width, dec->height};
-    const TFrameSize fitted = NearestFrameSize(encName, size, even);
-    if (fitted.Width != size.Width || fitted.Height != size.Height)
-        WriteLine("Frame size " + std::to_string(size.Width) + "x" + std::to_string(size.Height) +
-                  " is not supported by " + encName + ": using " + std::to_string(fitted.Width) +
-                  "x" + std::to_string(fitted.Height));
-    size = fitted;
-
-    // Frame rate.
-    AVRational rate = dec->framerate;
-    if (m_options.FrameRate.IsGiven()) {
-        std::string note;
-        const TFrameRate bounded = BoundedFrameRate(m_options.FrameRate.Value, encName, note);
-        if (!note.empty())
-            WriteLine(note);
-        rate = AVRational{bounded.Num, bounded.Den};
-    }
-    if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 240)
-        rate = AVRational{25, 1};
-    AVRational fittedRate = rate;
-    if (codec->supported_framerates)
-        fittedRate =
-            codec->supported_framerates[av_find_nearest_q_idx(rate, codec->supported_framerates)];
-    if ((codec->id == AV_CODEC_ID_MPEG4 || codec->id == AV_CODEC_ID_H263 ||
-         codec->id == AV_CODEC_ID_FLV1 || codec->id == AV_CODEC_ID_WMV2) &&
-        fittedRate.num > 65535)
-        av_reduce(&fittedRate.num, &fittedRate.den, fittedRate.num, fittedRate.den, 65535);
-    if (av_cmp_q(fittedRate, rate) != 0)
-        WriteLine("Frame rate " + RateText(rate) + " is not supported by " + encName + ": using " +
-                  RateText(fittedRate));
-    link->FrameRate = fittedRate;
+    TVideoChoice video;
+    ChooseVideoSettings(codec, dec, m_options, video);
+    link->FrameRate = video.FrameRate;
 
     AVCodecContext* enc = avcodec_alloc_context3(codec);
     if (!enc)
         return Fail("Out of memory");
-    enc->width = size.Width;
-    enc->height = size.Height;
-    enc->pix_fmt = pixFmt;
-    enc->framerate = fittedRate;
-    enc->time_base = av_inv_q(fittedRate);
+    enc->width = video.Size.Width;
+    enc->height = video.Size.Height;
+    enc->pix_fmt = video.PixelFormat;
+    enc->framerate = video.FrameRate;
+    enc->time_base = av_inv_q(video.FrameRate);
     enc->thread_count = 0;
     if (choice.Tag)
         enc->codec_tag = choice.Tag;
@@ -435,23 +382,7 @@ bool TTranscoder::AddVideo(AVStream* in)
             WriteLine("The tag " + t + " does not fit " + encName + " in '" + m_options.OutputPath +
                       "': the usual tag is written");
     }
-    const bool isX264 = encName == "libx264";
-    if (m_options.VideoBitRate.IsGiven()) {
-        enc->bit_rate = m_options.VideoBitRate.Value;
-    } else if (m_options.SameQuality > 0 ||
-               m_options.VideoBitRate.State == TSettingState::SameAsInput) {
-        // Near-transparent constant quality.
-        if (isX264) {
-            av_opt_set(enc->priv_data, "crf", "18", 0);
-        } else {
-            enc->flags |= AV_CODEC_FLAG_QSCALE;
-            enc->global_quality = 2 * FF_QP2LAMBDA;
-        }
-    }
-    if (m_container && std::strcmp(m_container->Muxer, "dvd") == 0) {
-        enc->gop_size = 15;
-        enc->max_b_frames = 2;
-    }
+    ApplyVideoQuality(enc, m_options, m_container ? m_container->Muxer : "");
     if (m_out->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
