@@ -371,6 +371,17 @@ void TFfmodChecksTest::surroundChannels_data()
                          << "ogg" << 6 << "";
     QTest::newRow("M4A") << "-vn -acodec libfaac"
                          << "m4a" << 6 << "";
+    // The video formats' sound, from a file without pictures.
+    QTest::newRow("AVI") << "-acodec libmp3lame"
+                         << "avi" << 2 << "libmp3lame";
+    QTest::newRow("MPG") << "-acodec mp2"
+                         << "mpg" << 2 << "mp2";
+    QTest::newRow("MP4") << "-acodec libfaac"
+                         << "mp4" << 6 << "";
+    QTest::newRow("FLV") << "-acodec libmp3lame"
+                         << "flv" << 2 << "libmp3lame";
+    QTest::newRow("WMV") << "-acodec wmav2"
+                         << "wmv" << 2 << "wmav2";
 }
 
 void TFfmodChecksTest::surroundChannels()
