@@ -18,6 +18,30 @@ std::string CannotCreate(const std::string& path, int error)
     return "Cannot create file \"" + path + "\". " + std::strerror(error);
 }
 
+std::string CannotWrite(const std::string& path, int error)
+{
+    return "Stream write error: cannot write file \"" + path + "\". " + std::strerror(error);
+}
+
+// Writes SIZE bytes at DATA to FD; returns 0 when all of them are on their
+// way to the disk, else the errno that stopped the write.
+int WriteWhole(int fd, const char* data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t written = write(fd, data + done, size - done);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;  // a regular file never takes nothing without a reason
+        done += std::size_t(written);
+    }
+    return 0;
+}
+
 }  // namespace
 
 std::string ExtractTool(const char* data, std::size_t size, const std::string& directory)
@@ -34,13 +58,13 @@ std::string ExtractTool(const char* data, std::size_t size, const std::string& d
         return CannotCreate(path, error);
     }
     // One write straight from the resource data. A regular file takes it
-    // whole unless the disk is full; anything short is a failed write.
-    const ssize_t written = size > 0 ? write(fd, data, size) : 0;
-    const bool complete = written >= 0 && std::size_t(written) == size;
-    const bool closed = close(fd) == 0;
-    if (!complete || !closed) {
+    // whole unless the disk is full or a limit is reached; the rest is then
+    // written again only to learn the system's reason for stopping.
+    const int writeError = WriteWhole(fd, data, size);
+    const int closeError = close(fd) == 0 ? 0 : errno;
+    if (writeError != 0 || closeError != 0) {
         unlink(temp.c_str());
-        return "Stream write error";
+        return CannotWrite(path, writeError != 0 ? writeError : closeError);
     }
     if (std::rename(temp.c_str(), path.c_str()) != 0) {
         const int error = errno;

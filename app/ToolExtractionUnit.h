@@ -14,7 +14,9 @@ inline constexpr const char* ToolFileName = "ffmod.exe";
 
 // Writes SIZE bytes at DATA to DIRECTORY + ToolFileName (DIRECTORY ends with
 // "/") in one write, mode 0755. Returns "" on success, else the message to
-// show: "Cannot create file "<path>". <reason>" or "Stream write error".
+// show: "Cannot create file "<path>". <reason>" or, when the write stops
+// part-way (a full disk), "Stream write error: cannot write file "<path>".
+// <reason>". A failed write leaves nothing behind.
 std::string ExtractTool(const char* data, std::size_t size, const std::string& directory);
 
 // The tool carried in the program's resources, written to GetTempDirectory().

@@ -58,6 +58,43 @@ std::optional<std::string> WhyNotPrivate(const std::string& dir)
     return std::nullopt;
 }
 
+// A folder that everybody may write without the sticky bit lets anybody
+// rename or replace what lies in it, our private folder too. Returns the
+// first such folder on the way to DIR (links resolved), DIR itself included.
+std::optional<std::string> OpenToEverybodyOnTheWay(const std::string& dir)
+{
+    char* resolved = realpath(dir.c_str(), nullptr);
+    if (!resolved)
+        return std::nullopt;  // creating or examining it reports the reason
+    const std::string real(resolved);
+    std::free(resolved);
+    // "/", then "/a", "/a/b", ... up to the folder itself.
+    std::vector<std::string> steps{std::string(1, PathDelimiter)};
+    for (size_t p = real.find(PathDelimiter, 1);; p = real.find(PathDelimiter, p + 1)) {
+        steps.push_back(real.substr(0, p));
+        if (p == std::string::npos)
+            break;
+    }
+    for (const std::string& step : steps) {
+        struct stat st
+        {
+        };
+        if (stat(step.c_str(), &st) == 0 && (st.st_mode & S_IWOTH) != 0 &&
+            (st.st_mode & S_ISVTX) == 0)
+            return step;
+    }
+    return std::nullopt;
+}
+
+void RefuseOpenToEverybody(const std::string& dir)
+{
+    if (auto open = OpenToEverybodyOnTheWay(dir)) {
+        throw TSystemError("The directory \"" + *open +
+                           "\" is not safe to use: it is writable by all users and lacks the "
+                           "sticky bit.");
+    }
+}
+
 // Creates DIR (and, when asked, its missing parents) with mode 0700.
 void MakePrivateDirectory(const std::string& dir, bool withParents)
 {
@@ -89,7 +126,8 @@ std::string GetTempDirectory()
 
     // 1. The session's runtime directory, when it is really ours.
     const std::string runtime = EnvOr("XDG_RUNTIME_DIR", "");
-    if (!runtime.empty() && !WhyNotPrivate(runtime) && !IsNoExec(runtime))
+    if (!runtime.empty() && !WhyNotPrivate(runtime) && !OpenToEverybodyOnTheWay(runtime) &&
+        !IsNoExec(runtime))
         return WithDelimiter(runtime);
 
     // 2. A directory of our own below the temporary directory.
@@ -98,6 +136,7 @@ std::string GetTempDirectory()
         tmpRoot.pop_back();
     const std::string tmpDir = tmpRoot + "/quorvex-" + uid;
     if (!IsNoExec(tmpRoot)) {
+        RefuseOpenToEverybody(tmpRoot);
         MakePrivateDirectory(tmpDir, false);
         return WithDelimiter(CheckedPrivateDirectory(tmpDir));
     }
@@ -107,6 +146,7 @@ std::string GetTempDirectory()
     const std::string cacheDir = cacheRoot + "/quorvex";
     MakePrivateDirectory(cacheDir, true);
     CheckedPrivateDirectory(cacheDir);
+    RefuseOpenToEverybody(cacheDir);
     if (IsNoExec(cacheDir)) {
         throw TSystemError("No directory that allows running programs was found (\"" + tmpRoot +
                            "\" and \"" + cacheDir + "\" are mounted noexec).");

@@ -100,6 +100,67 @@ private slots:
         }
     }
 
+    // A temporary folder that everybody may write: without the sticky bit
+    // anybody could swap our private folder inside it, so it is refused, also
+    // when such a folder lies further up or is reached through a link.
+    void tempDirectoryRefusesFolderWritableByAll_data()
+    {
+        QTest::addColumn<QString>("tmpdir");   // below the test's folder
+        QTest::addColumn<QString>("refused");  // the folder named, "" when accepted
+        QTest::addColumn<int>("openMode");     // mode of "open"
+        QTest::newRow("the folder itself") << "open"
+                                           << "open" << 0777;
+        QTest::newRow("a folder above it") << "open/inner"
+                                           << "open" << 0777;
+        QTest::newRow("through a link") << "link"
+                                        << "open" << 0777;
+        QTest::newRow("sticky bit set") << "open"
+                                        << "" << 01777;
+        QTest::newRow("writable by the group only") << "open"
+                                                    << "" << 0775;
+    }
+
+    void tempDirectoryRefusesFolderWritableByAll()
+    {
+        QFETCH(QString, tmpdir);
+        QFETCH(QString, refused);
+        QFETCH(int, openMode);
+        QTemporaryDir tmp;
+        const QString root = QDir(tmp.path()).canonicalPath();
+        QVERIFY(QDir().mkpath(root + "/open/inner"));
+        QVERIFY(QFile::link(root + "/open", root + "/link"));
+        QCOMPARE(chmod(QFile::encodeName(root + "/open"), mode_t(openMode)), 0);
+        TEnvOverride env("XDG_RUNTIME_DIR", QByteArray());
+        TEnvOverride tmpEnv("TMPDIR", QFile::encodeName(root + "/" + tmpdir));
+        const QString own = QStringLiteral("/quorvex-%1").arg(getuid());
+        try {
+            const std::string result = GetTempDirectory();
+            QVERIFY2(refused.isEmpty(), result.c_str());
+            QCOMPARE(QString::fromStdString(result), root + "/" + tmpdir + own + "/");
+        } catch (const TSystemError& e) {
+            const QString message = QString::fromUtf8(e.what());
+            QVERIFY2(!refused.isEmpty(), qPrintable(message));
+            QVERIFY2(
+                message.contains("\"" + root + "/" + refused + "\"") && message.contains("sticky"),
+                qPrintable(message));
+            QVERIFY(!QFile::exists(root + "/" + tmpdir + own));  // nothing made there
+        }
+    }
+
+    void tempDirectorySkipsRuntimeDirBelowFolderWritableByAll()
+    {
+        QTemporaryDir tmp;
+        const QString root = QDir(tmp.path()).canonicalPath();
+        QVERIFY(QDir().mkpath(root + "/open/runtime"));
+        QVERIFY(QDir().mkpath(root + "/tmp"));
+        QCOMPARE(chmod(QFile::encodeName(root + "/open"), 0777), 0);
+        QCOMPARE(chmod(QFile::encodeName(root + "/open/runtime"), 0700), 0);
+        TEnvOverride env("XDG_RUNTIME_DIR", QFile::encodeName(root + "/open/runtime"));
+        TEnvOverride tmpEnv("TMPDIR", QFile::encodeName(root + "/tmp"));
+        QCOMPARE(QString::fromStdString(GetTempDirectory()),
+                 QStringLiteral("%1/tmp/quorvex-%2/").arg(root).arg(getuid()));
+    }
+
     void tempDirectoryPassesOverNoExecMounts()
     {
         if (getuid() != 0)

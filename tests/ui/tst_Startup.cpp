@@ -1,5 +1,6 @@
 // Start-up: writing the carried tool, and the program's start and end.
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -42,6 +43,31 @@ QProcessEnvironment ProgramEnvironment(const QTemporaryDir& runtime, const QStri
     return env;
 }
 
+// A small tmpfs mounted over a temporary folder while the object lives.
+class TSmallTmpfs
+{
+public:
+    explicit TSmallTmpfs(const char* options)
+        : m_point(QFile::encodeName(m_dir.path())),
+          m_mounted(::mount("tmpfs", m_point.constData(), "tmpfs", 0, options) == 0)
+    {}
+    ~TSmallTmpfs()
+    {
+        if (m_mounted)
+            ::umount(m_point.constData());
+    }
+    TSmallTmpfs(const TSmallTmpfs&) = delete;
+    TSmallTmpfs& operator=(const TSmallTmpfs&) = delete;
+
+    bool IsMounted() const { return m_mounted; }
+    const QTemporaryDir& Dir() const { return m_dir; }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_point;
+    bool m_mounted;
+};
+
 }  // namespace
 
 class TestStartup : public QObject
@@ -53,6 +79,8 @@ private slots:
     void writesExactBytesExecutable();
     void failures_data();
     void failures();
+    void fullFolderNamesFileAndReason_data();
+    void fullFolderNamesFileAndReason();
     void replacesToolWhileOldCopyRuns();
     void programStartsIgnoresArgumentsAndLeavesTool();
 };
@@ -116,6 +144,35 @@ void TestStartup::failures()
     QVERIFY2(error.rfind(expected, 0) == 0, error.c_str());
     QVERIFY(error.size() > expected.size());  // the system's reason follows
     QVERIFY(Leftovers(dir).isEmpty());
+}
+
+void TestStartup::fullFolderNamesFileAndReason_data()
+{
+    QTest::addColumn<QByteArray>("leftover");
+    QTest::newRow("empty folder") << QByteArray();
+    QTest::newRow("the previous tool stays as it was") << QByteArray(20000, 'p');
+}
+
+void TestStartup::fullFolderNamesFileAndReason()
+{
+    QFETCH(QByteArray, leftover);
+    TSmallTmpfs full("size=64k,mode=0700");
+    if (!full.IsMounted())
+        QSKIP("mounting a tmpfs is not allowed here");
+    const QString path = full.Dir().filePath(QStringLiteral("ffmod.exe"));
+    if (!leftover.isEmpty()) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        QCOMPARE(old.write(leftover), qint64(leftover.size()));
+    }
+    const QByteArray tool(1 << 20, 'T');  // far more than the folder holds
+    const std::string error = ExtractTool(tool.constData(), size_t(tool.size()), Dir(full.Dir()));
+    const std::string expected = "Stream write error: cannot write file \"" + path.toStdString() +
+                                 "\". No space left on device";
+    QCOMPARE(error, expected);
+    QVERIFY(Leftovers(full.Dir()).isEmpty());  // no partial tool beside it
+    QCOMPARE(ReadAll(path), leftover);
+    QCOMPARE(QFile::exists(path), !leftover.isEmpty());
 }
 
 void TestStartup::replacesToolWhileOldCopyRuns()
