@@ -855,7 +855,11 @@ bool TTranscoder::Convert()
                 WriteLine("'" + m_options.InputPath + "': reading stopped early: " + ErrorText(rc));
             break;
         }
-        TLink* link = byInput[static_cast<std::size_t>(m_packet->stream_index)];
+        // Some demuxers (FLV) add streams in the middle of the file; those
+        // were not chosen at open time and are passed over.
+        const auto index = static_cast<std::size_t>(m_packet->stream_index);
+        TLink* link = m_packet->stream_index >= 0 && index < byInput.size() ? byInput[index]
+                                                                            : nullptr;
         bool ok = true;
         if (link) {
             MendTimestamps(m_packet);
