@@ -30,3 +30,9 @@ std::int64_t TTimestampMender::ShiftFor(std::size_t stream, std::int64_t startUs
     m_anySeen = true;
     return s.ShiftUs;
 }
+
+bool PresentationStrays(std::int64_t ptsUs, std::int64_t dtsUs)
+{
+    const std::int64_t delta = ptsUs - dtsUs;
+    return delta > kLargestFilledGapUs || delta < -kLargestFilledGapUs;
+}

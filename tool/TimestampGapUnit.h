@@ -16,6 +16,14 @@ inline constexpr std::int64_t kLargestFilledGapUs = 3'000'000;
 // The latest a stream may start after the others have started (microseconds).
 inline constexpr std::int64_t kLatestStreamStartUs = 60'000'000;
 
+// Whether a packet's presentation time lies too far from its decoding time to
+// be reordering (damage, or one of the two wrapped while the other did not);
+// such a presentation time is dropped and the decoder's guess used instead.
+bool PresentationStrays(std::int64_t ptsUs, std::int64_t dtsUs);
+
+// The same mending is applied twice: to the packets the demuxer gives, and to
+// the frames the decoder gives, as a decoder may still hand out a frame at a
+// far time that no packet's decoding time showed.
 class TTimestampMender
 {
 public:

@@ -75,6 +75,7 @@ struct TLink
     AVRational FrameRate{25, 1};
     double EncodedBytes = 0;
     double EndSeconds = 0;
+    TTimestampMender FrameMender{1};  // closes jumps in the decoded frames' times
     TMediaSpan Decoded;         // media time the decoder gave, after closing jumps
     double DecodedSamples = 0;  // audio: the samples it gave, in seconds
     TMediaSpan Fed;             // media time handed to the encoder
@@ -117,6 +118,7 @@ private:
     void Report(bool last);
     bool Fail(const std::string& line);
     void MendTimestamps(AVPacket* packet);
+    std::int64_t MendFrameTime(TLink& link, std::int64_t pts);
     double DeclaredSeconds(const TLink& link) const;
     bool CheckWhatWasRead();
     bool CheckFinishedFile();
@@ -765,8 +767,10 @@ bool TTranscoder::Decode(TLink& link, const AVPacket* packet)
             return Fail("Error while decoding stream #0." + std::to_string(link.In->index) + ": " +
                         ErrorText(rc));
         std::int64_t pts = m_frame->best_effort_timestamp;
-        if (pts != AV_NOPTS_VALUE)
+        if (pts != AV_NOPTS_VALUE) {
             pts -= link.StartOffset;
+            pts += MendFrameTime(link, pts);
+        }
         if (link.Type == AVMEDIA_TYPE_AUDIO) {
             const AVRational tb{1, m_frame->sample_rate};
             if (pts != AV_NOPTS_VALUE)
@@ -893,10 +897,14 @@ bool TTranscoder::Convert()
 void TTranscoder::MendTimestamps(AVPacket* packet)
 {
     const AVStream* st = m_in->streams[packet->stream_index];
+    const AVRational us{1, AV_TIME_BASE};
+    if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE &&
+        PresentationStrays(av_rescale_q(packet->pts, st->time_base, us),
+                           av_rescale_q(packet->dts, st->time_base, us)))
+        packet->pts = AV_NOPTS_VALUE;
     const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
     if (ts == AV_NOPTS_VALUE)
         return;
-    const AVRational us{1, AV_TIME_BASE};
     const std::int64_t shiftUs = m_mender->ShiftFor(
         static_cast<std::size_t>(packet->stream_index), av_rescale_q(ts, st->time_base, us),
         packet->duration > 0 ? av_rescale_q(packet->duration, st->time_base, us) : 0);
@@ -907,6 +915,21 @@ void TTranscoder::MendTimestamps(AVPacket* packet)
         packet->pts += shift;
     if (packet->dts != AV_NOPTS_VALUE)
         packet->dts += shift;
+}
+
+// The shift (in the input stream's time base) that closes a jump in the times
+// of the decoded frames of link; a frame at pts is the next one.
+std::int64_t TTranscoder::MendFrameTime(TLink& link, std::int64_t pts)
+{
+    const AVRational us{1, AV_TIME_BASE};
+    const AVRational tb = link.In->time_base;
+    std::int64_t lengthUs = 0;
+    if (link.Type == AVMEDIA_TYPE_AUDIO && m_frame->sample_rate > 0)
+        lengthUs = av_rescale(m_frame->nb_samples, AV_TIME_BASE, m_frame->sample_rate);
+    else if (m_frame->pkt_duration > 0)
+        lengthUs = av_rescale_q(m_frame->pkt_duration, tb, us);
+    const std::int64_t shiftUs = link.FrameMender.ShiftFor(0, av_rescale_q(pts, tb, us), lengthUs);
+    return shiftUs == 0 ? 0 : av_rescale_q(shiftUs, us, tb);
 }
 
 // The duration the input declares for the stream of link: its own, or the

@@ -15,6 +15,8 @@ class TToolTimelineTest : public QObject
 private slots:
     void jumps_data();
     void jumps();
+    void strayPresentation_data();
+    void strayPresentation();
     void readShortfall_data();
     void readShortfall();
     void writtenAgainstFed_data();
@@ -47,6 +49,12 @@ void TToolTimelineTest::jumps_data()
     QTest::newRow("jump in one stream leaves the other")
         << QList<qint64>{0, 1, 0, 1, 0, 1} << QList<qint64>{0, 0, 40, 26, 900080, 52}
         << QList<qint64>{0, 0, 40, 26, 80, 52} << 1;
+    QTest::newRow("MPEG clock wrapping past 33 bits")
+        << QList<qint64>{0, 0, 0, 0} << QList<qint64>{95443640, 95443680, 0, 40}
+        << QList<qint64>{95443640, 95443680, 95443720, 95443760} << 1;
+    QTest::newRow("out and back in both directions")
+        << QList<qint64>{0, 0, 0, 0, 0} << QList<qint64>{0, 40, 5966000, -2370000, 160}
+        << QList<qint64>{0, 40, 80, 120, 160} << 3;
     QTest::newRow("a stream starting late within a minute")
         << QList<qint64>{0, 0, 1} << QList<qint64>{0, 40, 5000} << QList<qint64>{0, 40, 5000} << 0;
     QTest::newRow("a stream starting days late")
@@ -70,6 +78,27 @@ void TToolTimelineTest::jumps()
     }
     QCOMPARE(out, mended);
     QCOMPARE(mender.JumpsClosed(), jumps);
+}
+
+void TToolTimelineTest::strayPresentation_data()
+{
+    QTest::addColumn<qint64>("ptsMs");
+    QTest::addColumn<qint64>("dtsMs");
+    QTest::addColumn<bool>("strays");
+    QTest::newRow("equal") << 1380ll << 1380ll << false;
+    QTest::newRow("B-frame reordering") << 1460ll << 1380ll << false;
+    QTest::newRow("3 s apart is kept") << 4380ll << 1380ll << false;
+    QTest::newRow("minutes ahead") << 374247ll << 1380ll << true;
+    QTest::newRow("wrapped behind") << 69290ll << -2370154ll << true;
+    QTest::newRow("far before") << 0ll << 9000ll << true;
+}
+
+void TToolTimelineTest::strayPresentation()
+{
+    QFETCH(qint64, ptsMs);
+    QFETCH(qint64, dtsMs);
+    QFETCH(bool, strays);
+    QCOMPARE(PresentationStrays(ptsMs * 1000, dtsMs * 1000), strays);
 }
 
 void TToolTimelineTest::readShortfall_data()
