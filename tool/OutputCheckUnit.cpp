@@ -9,6 +9,7 @@ extern "C" {
 #include <memory>
 
 #include "DurationAccountUnit.h"
+#include "FirstFrameUnit.h"
 #include "LibraryErrorUnit.h"
 
 namespace {
@@ -19,6 +20,7 @@ struct TReadBack
     TMediaSpan Span;           // from the packets' timestamps
     double SummedSeconds = 0;  // the packets' durations added up
     bool Timestamped = false;
+    std::vector<int> Streams;  // the indices of the streams of this kind with packets
 
     double Seconds() const { return Timestamped ? Span.Seconds() : SummedSeconds; }
 };
@@ -65,6 +67,7 @@ bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
         reason = "out of memory while checking the finished file";
         return false;
     }
+    TFirstFrameProbe probe;
     int read = 0;
     while ((read = av_read_frame(context.get(), packet)) >= 0 || read == AVERROR(EAGAIN)) {
         if (read < 0)
@@ -76,6 +79,10 @@ bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
                                                        : nullptr;
         if (kind && packet->size > 0) {
             ++kind->Packets;
+            if (std::find(kind->Streams.begin(), kind->Streams.end(), st->index) ==
+                kind->Streams.end())
+                kind->Streams.push_back(st->index);
+            probe.Feed(st, packet);
             const double tb = av_q2d(st->time_base);
             const double duration =
                 packet->duration > 0 ? static_cast<double>(packet->duration) * tb : 0.0;
@@ -94,12 +101,18 @@ bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
         reason = "the finished file cannot be read back: " + ErrorText(read);
         return false;
     }
+    probe.Finish();
 
     for (const TExpectedStream& stream : expected) {
         const TReadBack& back = stream.Video ? video : audio;
         const std::string kind = stream.Video ? "video" : "audio";
         if (back.Packets == 0) {
             reason = "the finished file holds no " + kind;
+            return false;
+        }
+        if (std::none_of(back.Streams.begin(), back.Streams.end(),
+                         [&probe](int index) { return probe.GaveFrame(index); })) {
+            reason = "the finished file's " + kind + " decodes to no frames";
             return false;
         }
         const double written = back.Seconds();

@@ -1,6 +1,7 @@
 // The check of a finished output before it gets its real name: the file is
 // opened again as its container and its packets are read back (not decoded).
-// Every stream it should hold must have packets, and each kind of stream must
+// Every stream it should hold must have packets that decode to at least one
+// frame (see FirstFrameUnit.h), and each kind of stream must
 // last as long as what its encoder was fed.
 #pragma once
 

@@ -76,9 +76,9 @@ struct TLink
     double EncodedBytes = 0;
     double EndSeconds = 0;
     TTimestampMender FrameMender{1};  // closes jumps in the decoded frames' times
-    TMediaSpan Decoded;         // media time the decoder gave, after closing jumps
-    double DecodedSamples = 0;  // audio: the samples it gave, in seconds
-    TMediaSpan Fed;             // media time handed to the encoder
+    TMediaSpan Decoded;               // media time the decoder gave, after closing jumps
+    double DecodedSamples = 0;        // audio: the samples it gave, in seconds
+    TMediaSpan Fed;                   // media time handed to the encoder
     int Frames = 0;
     double Quality = 0;
     bool DecoderDone = false;
@@ -862,8 +862,8 @@ bool TTranscoder::Convert()
         // Some demuxers (FLV) add streams in the middle of the file; those
         // were not chosen at open time and are passed over.
         const auto index = static_cast<std::size_t>(m_packet->stream_index);
-        TLink* link = m_packet->stream_index >= 0 && index < byInput.size() ? byInput[index]
-                                                                            : nullptr;
+        TLink* link =
+            m_packet->stream_index >= 0 && index < byInput.size() ? byInput[index] : nullptr;
         bool ok = true;
         if (link) {
             MendTimestamps(m_packet);

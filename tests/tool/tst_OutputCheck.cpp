@@ -45,6 +45,12 @@ void TOutputCheckTest::initTestCase()
                    "-c:v", "mpeg2video", "-c:a", "mp2", "-shortest", "-f", "dvd", In("clip.mpg")}));
     QVERIFY(MakeMedia(
         {"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-c:v", "mpeg4", In("mute.avi")}));
+    // A WMA packet made of a few samples decodes to nothing; a few more give
+    // a frame only when the decoder is drained.
+    QVERIFY(MakeMedia(
+        {"-f", "lavfi", "-i", "sine=d=0.01:r=44100", "-c:a", "wmav2", "-ac", "2", In("blip.wma")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=0.05:r=44100", "-c:a", "wmav2", "-ac", "2",
+                       In("short.wma")}));
     QFile mp3(In("tone.mp3"));
     QVERIFY(mp3.open(QIODevice::ReadOnly));
     QVERIFY(WriteBytes(In("cut.mp3"), mp3.read(4096)));
@@ -81,6 +87,11 @@ void TOutputCheckTest::finishedFiles_data()
                                    << "mp3" << 2.0 << 2.0 << "the finished file holds no video";
     QTest::newRow("audio missing") << "mute.avi"
                                    << "avi" << 2.0 << 2.0 << "the finished file holds no audio";
+    QTest::newRow("WMA whose one packet decodes to nothing")
+        << "blip.wma"
+        << "asf" << -1.0 << 0.01 << "the finished file's audio decodes to no frames";
+    QTest::newRow("WMA whose frame comes at the drain") << "short.wma"
+                                                        << "asf" << -1.0 << 0.05 << "";
     QTest::newRow("AVI read as MP4") << "clip.avi"
                                      << "mov" << 2.0 << 2.0 << "does not open as mov";
     QTest::newRow("not media") << "notes.mp4"
