@@ -11,6 +11,7 @@ extern "C" {
 #include "DurationAccountUnit.h"
 #include "FirstFrameUnit.h"
 #include "LibraryErrorUnit.h"
+#include "ProbeCheckUnit.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ std::string ReadBackDemuxer(const std::string& muxer)
 }
 
 bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
-                         const std::vector<TExpectedStream>& expected, std::string& reason)
+                         const std::vector<TExpectedStream>& expected, std::string& reason,
+                         const std::string& finalName)
 {
     const AVInputFormat* format = demuxer.empty() ? nullptr : av_find_input_format(demuxer.c_str());
     AVFormatContext* raw = nullptr;
@@ -58,6 +60,8 @@ bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
         return false;
     }
     std::unique_ptr<AVFormatContext, TInputCloser> context(raw);
+    if (!RecognisedWithoutHint(path, finalName, demuxer, reason))
+        return false;
 
     // Streams may appear while reading (program streams announce them late).
     TReadBack audio;

@@ -1,5 +1,6 @@
-// The check of a finished output before it gets its real name: the file is
-// opened again as its container and its packets are read back (not decoded).
+// The check of a finished output before it gets its real name: the file must
+// be recognised as media by its content and name (see ProbeCheckUnit.h), and
+// is opened again as its container and its packets are read back (not decoded).
 // Every stream it should hold must have packets that decode to at least one
 // frame (see FirstFrameUnit.h), and each kind of stream must
 // last as long as what its encoder was fed.
@@ -20,6 +21,8 @@ std::string ReadBackDemuxer(const std::string& muxer);
 
 // False with the reason (one line, without the file's name) when the file at
 // path does not hold what was written into it. demuxer (see ReadBackDemuxer)
-// reads the container back.
+// reads the container back; finalName is the name the file will take (empty:
+// path).
 bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
-                         const std::vector<TExpectedStream>& expected, std::string& reason);
+                         const std::vector<TExpectedStream>& expected, std::string& reason,
+                         const std::string& finalName = {});

@@ -978,7 +978,7 @@ bool TTranscoder::CheckFinishedFile()
         expected.push_back({link->Type == AVMEDIA_TYPE_VIDEO, link->Fed.Seconds()});
     std::string reason;
     if (!CheckFinishedOutput(m_file.TemporaryPath(), ReadBackDemuxer(m_out->oformat->name),
-                             expected, reason))
+                             expected, reason, m_options.OutputPath))
         return Fail("Cannot write '" + m_options.OutputPath + "': " + reason);
     return true;
 }

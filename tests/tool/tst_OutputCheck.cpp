@@ -51,6 +51,8 @@ void TOutputCheckTest::initTestCase()
         {"-f", "lavfi", "-i", "sine=d=0.01:r=44100", "-c:a", "wmav2", "-ac", "2", In("blip.wma")}));
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=0.05:r=44100", "-c:a", "wmav2", "-ac", "2",
                        In("short.wma")}));
+    // One AC-3 frame reads back as AC-3 when asked to, but is not recognised.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=0.03:r=48000", "-c:a", "ac3", In("blip.ac3")}));
     QFile mp3(In("tone.mp3"));
     QVERIFY(mp3.open(QIODevice::ReadOnly));
     QVERIFY(WriteBytes(In("cut.mp3"), mp3.read(4096)));
@@ -92,6 +94,8 @@ void TOutputCheckTest::finishedFiles_data()
         << "asf" << -1.0 << 0.01 << "the finished file's audio decodes to no frames";
     QTest::newRow("WMA whose frame comes at the drain") << "short.wma"
                                                         << "asf" << -1.0 << 0.05 << "";
+    QTest::newRow("AC-3 of one frame") << "blip.ac3"
+                                       << "ac3" << -1.0 << 0.03 << "too short or too damaged";
     QTest::newRow("AVI read as MP4") << "clip.avi"
                                      << "mov" << 2.0 << 2.0 << "does not open as mov";
     QTest::newRow("not media") << "notes.mp4"
