@@ -36,6 +36,51 @@ QByteArray RetimeFlvTags(QByteArray flv, const std::function<qint64(int, int, qi
 
 constexpr int kFlvVideo = 9;
 
+// Every time stamp of an MPEG-1 program stream's audio and video packets gets
+// what retime returns for it: retime(video, number of the packet among its
+// kind (1-based), is a presentation time, ticks of 90 kHz). The result is kept
+// to 33 bits, as the stream's clock wraps.
+QByteArray RetimeProgramStream(QByteArray ps,
+                               const std::function<qint64(bool, int, bool, qint64)>& retime)
+{
+    auto byte = [&ps](qsizetype i) { return static_cast<quint8>(ps[i]); };
+    auto read = [&byte](qsizetype at) {
+        return (qint64((byte(at) >> 1) & 0x07) << 30) | (qint64(byte(at + 1)) << 22) |
+               (qint64(byte(at + 2) >> 1) << 15) | (qint64(byte(at + 3)) << 7) |
+               (byte(at + 4) >> 1);
+    };
+    auto write = [&ps, &byte](qsizetype at, qint64 ticks) {
+        ticks &= (qint64(1) << 33) - 1;
+        ps[at] = char((byte(at) & 0xf1) | ((ticks >> 29) & 0x0e));
+        ps[at + 1] = char((ticks >> 22) & 0xff);
+        ps[at + 2] = char(((ticks >> 14) & 0xfe) | 1);
+        ps[at + 3] = char((ticks >> 7) & 0xff);
+        ps[at + 4] = char(((ticks << 1) & 0xfe) | 1);
+    };
+    int counts[2] = {};
+    for (qsizetype pos = 0; (pos = ps.indexOf(QByteArray("\x00\x00\x01", 3), pos)) >= 0; ++pos) {
+        if (pos + 16 > ps.size())
+            break;
+        const quint8 id = byte(pos + 3);
+        if (id < 0xc0 || id > 0xef)
+            continue;
+        const bool video = id >= 0xe0;
+        qsizetype at = pos + 6;
+        while (at < ps.size() - 10 && byte(at) == 0xff)
+            ++at;
+        if ((byte(at) & 0xc0) == 0x40)
+            at += 2;
+        const int flags = byte(at) >> 4;
+        if (flags != 2 && flags != 3)
+            continue;
+        const int number = ++counts[video ? 1 : 0];
+        write(at, retime(video, number, true, read(at)));
+        if (flags == 3)
+            write(at + 5, retime(video, number, false, read(at + 5)));
+    }
+    return ps;
+}
+
 // The folder's entries, hidden ones included.
 QStringList EntriesOf(const QString& dir)
 {
@@ -65,6 +110,8 @@ private slots:
     void damagedInputs();
     void timestampJumps_data();
     void timestampJumps();
+    void programStreamClocks_data();
+    void programStreamClocks();
     void severalFileFormatsRefused_data();
     void severalFileFormatsRefused();
     void optionBounds_data();
@@ -103,6 +150,11 @@ void TFfmodChecksTest::initTestCase()
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=2", "-f", "lavfi", "-i",
                        "sine=d=2:r=44100", "-c:v", "mpeg4", "-c:a", "libmp3lame", "-shortest",
                        In("clip.avi")}));
+    // A program stream with pictures stored out of order, so that packets
+    // carry both a presentation and a decoding time.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-f", "lavfi", "-i",
+                       "sine=d=2:r=44100", "-c:v", "mpeg1video", "-bf", "2", "-c:a", "mp2",
+                       "-shortest", "-f", "mpeg", In("clip.mpeg")}));
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=2:r=48000", "-af",
                        "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", In("surround.wav")}));
 }
@@ -239,6 +291,59 @@ void TFfmodChecksTest::timestampJumps()
     const QJsonObject probe = Probe(out);
     QVERIFY(!StreamOf(probe, "video").isEmpty());
     QVERIFY(!StreamOf(probe, "audio").isEmpty());
+    QCOMPARE(DecodeErrors(out), QString());
+}
+
+void TFfmodChecksTest::programStreamClocks_data()
+{
+    QTest::addColumn<int>("damage");
+    QTest::addColumn<double>("seconds");  // < 0: refused as damaged
+    // Rows: 0 one picture's presentation time 370 s ahead of its decoding
+    // time; 1 the clock wraps past 33 bits a second in; 2 most times after
+    // a second in lie 1.6 hours (2^29 ticks) later, so that the file seems to
+    // last that long: refused, but without converting hours on the way.
+    QTest::newRow("one presentation time 370 s ahead") << 0 << 2.0;
+    QTest::newRow("clock wrapping past 33 bits") << 1 << 2.0;
+    QTest::newRow("times of the second half out by hours") << 2 << -1.0;
+}
+
+void TFfmodChecksTest::programStreamClocks()
+{
+    QFETCH(int, damage);
+    QFETCH(double, seconds);
+    const QByteArray ps = RetimeProgramStream(
+        ReadAll(In("clip.mpeg")), [damage](bool video, int number, bool presentation, qint64 t) {
+            const qint64 second = 90000;
+            switch (damage) {
+                case 0:
+                    return video && number == 5 && presentation ? t + 370 * second : t;
+                case 1:
+                    return t + (qint64(1) << 33) - second - 30000;
+                default:
+                    return t > second + 45000 && (number % 9) < 5 ? t + (qint64(1) << 29) : t;
+            }
+        });
+    const QString input = In("clock.mpeg");
+    QVERIFY(WriteAll(input, ps));
+    const QString dir = FreshDir("clocks");
+    const QString out = dir + "/clock_mpeg.avi";
+
+    // A jump filled in full would take long: the run's time-out is its bound.
+    const TRun run = Run(kTool, ConvertArgs(input, "", out), 30000);
+    // The time line never runs past what the file holds.
+    const QRegularExpression time("time=([0-9.]+)");
+    for (auto it = time.globalMatch(run.Output); it.hasNext();)
+        QVERIFY2(it.next().captured(1).toDouble() < 3.0, qPrintable(run.Output.right(400)));
+    if (seconds < 0) {
+        QCOMPARE(run.ExitCode, 1);
+        QVERIFY2(run.Output.contains("damaged input"), qPrintable(run.Output.right(400)));
+        QCOMPARE(EntriesOf(dir), QStringList());
+        return;
+    }
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    const double duration = DurationOf(Probe(out));
+    QVERIFY2(qAbs(duration - seconds) <= 0.3,
+             qPrintable(QStringLiteral("duration %1, expected %2").arg(duration).arg(seconds)));
     QCOMPARE(DecodeErrors(out), QString());
 }
 
