@@ -17,7 +17,8 @@ std::int64_t TTimestampMender::ShiftFor(std::size_t stream, std::int64_t startUs
         jumped = delta > kLargestFilledGapUs || delta < -kLargestFilledGapUs;
     } else if (m_anySeen) {
         expected = m_latestEndUs;
-        jumped = mended - expected > kLatestStreamStartUs;
+        jumped =
+            mended - expected > kLatestStreamStartUs || mended - expected < -kLatestStreamStartUs;
     }
     if (jumped) {
         s.ShiftUs += expected - mended;

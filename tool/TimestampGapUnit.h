@@ -4,7 +4,8 @@
 // bound are kept (the later stages fill them, so sound stays in step with the
 // picture); larger jumps are closed up by shifting the stream's later
 // timestamps by the same amount. A stream whose first packet lies far beyond
-// what the other streams have reached is brought to where they are.
+// (or before) what the other streams have reached is brought to where they
+// are.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,14 @@ class TTimestampMender
 {
 public:
     explicit TTimestampMender(std::size_t streams) : m_streams(streams) {}
+    // As if a stream had reached atUs already: a first stream starting more
+    // than kLatestStreamStartUs away from it (the decoded frames of a file
+    // whose clock wrapped before the stream began) is brought there.
+    void StartFrom(std::int64_t atUs)
+    {
+        m_anySeen = true;
+        m_latestEndUs = atUs;
+    }
 
     // The amount (microseconds) to add to the timestamps of a packet of
     // stream that starts at startUs and lasts durationUs (0 when unknown).

@@ -76,9 +76,10 @@ struct TLink
     double EncodedBytes = 0;
     double EndSeconds = 0;
     TTimestampMender FrameMender{1};  // closes jumps in the decoded frames' times
-    TMediaSpan Decoded;               // media time the decoder gave, after closing jumps
-    double DecodedSamples = 0;        // audio: the samples it gave, in seconds
-    TMediaSpan Fed;                   // media time handed to the encoder
+    bool FrameStarted = false;
+    TMediaSpan Decoded;         // media time the decoder gave, after closing jumps
+    double DecodedSamples = 0;  // audio: the samples it gave, in seconds
+    TMediaSpan Fed;             // media time handed to the encoder
     int Frames = 0;
     double Quality = 0;
     bool DecoderDone = false;
@@ -928,6 +929,12 @@ std::int64_t TTranscoder::MendFrameTime(TLink& link, std::int64_t pts)
         lengthUs = av_rescale(m_frame->nb_samples, AV_TIME_BASE, m_frame->sample_rate);
     else if (m_frame->pkt_duration > 0)
         lengthUs = av_rescale_q(m_frame->pkt_duration, tb, us);
+    // Frames are timed from the file's start: the first comes within a
+    // minute of it.
+    if (!link.FrameStarted) {
+        link.FrameStarted = true;
+        link.FrameMender.StartFrom(0);
+    }
     const std::int64_t shiftUs = link.FrameMender.ShiftFor(0, av_rescale_q(pts, tb, us), lengthUs);
     return shiftUs == 0 ? 0 : av_rescale_q(shiftUs, us, tb);
 }

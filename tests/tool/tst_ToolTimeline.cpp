@@ -15,6 +15,8 @@ class TToolTimelineTest : public QObject
 private slots:
     void jumps_data();
     void jumps();
+    void framesFromStart_data();
+    void framesFromStart();
     void strayPresentation_data();
     void strayPresentation();
     void readShortfall_data();
@@ -57,6 +59,9 @@ void TToolTimelineTest::jumps_data()
         << QList<qint64>{0, 40, 80, 120, 160} << 3;
     QTest::newRow("a stream starting late within a minute")
         << QList<qint64>{0, 0, 1} << QList<qint64>{0, 40, 5000} << QList<qint64>{0, 40, 5000} << 0;
+    QTest::newRow("a stream starting an hour early")
+        << QList<qint64>{0, 0, 1, 1} << QList<qint64>{3600000, 3600040, 0, 26}
+        << QList<qint64>{3600000, 3600040, 3600080, 3600106} << 1;
     QTest::newRow("a stream starting days late")
         << QList<qint64>{0, 0, 1, 1} << QList<qint64>{0, 40, 2147483647, 2147483673}
         << QList<qint64>{0, 40, 80, 106} << 1;
@@ -78,6 +83,31 @@ void TToolTimelineTest::jumps()
     }
     QCOMPARE(out, mended);
     QCOMPARE(mender.JumpsClosed(), jumps);
+}
+
+void TToolTimelineTest::framesFromStart_data()
+{
+    // Decoded frames of one stream (40 ms each), timed from the file's start.
+    QTest::addColumn<QList<qint64>>("starts");
+    QTest::addColumn<QList<qint64>>("mended");
+    QTest::newRow("from the start") << QList<qint64>{0, 40} << QList<qint64>{0, 40};
+    QTest::newRow("half a minute in") << QList<qint64>{30000, 30040} << QList<qint64>{30000, 30040};
+    QTest::newRow("past a clock wrap, 26 hours in")
+        << QList<qint64>{95071000, 95071040} << QList<qint64>{0, 40};
+    QTest::newRow("hours before the start")
+        << QList<qint64>{-9000000, -8999960} << QList<qint64>{0, 40};
+}
+
+void TToolTimelineTest::framesFromStart()
+{
+    QFETCH(QList<qint64>, starts);
+    QFETCH(QList<qint64>, mended);
+    TTimestampMender mender(1);
+    mender.StartFrom(0);
+    QList<qint64> out;
+    for (const qint64 start : starts)
+        out << (start * 1000 + mender.ShiftFor(0, start * 1000, 40000)) / 1000;
+    QCOMPARE(out, mended);
 }
 
 void TToolTimelineTest::strayPresentation_data()
