@@ -146,7 +146,7 @@ bool ParseFrameRateText(const std::string& text, TFrameRate& rate)
             return false;
         const int g = std::gcd(num, den);
         rate = {num / g, den / g};
-        return rate.Num <= 1000 * rate.Den;
+        return static_cast<long long>(rate.Num) <= 1000LL * rate.Den;
     }
     double v = 0;
     if (!ParseDecimal(text, v) || v <= 0 || v > 1000)

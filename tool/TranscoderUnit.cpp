@@ -17,30 +17,23 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "AudioSettingsUnit.h"
+#include "CodecChoiceUnit.h"
 #include "ConsoleUnit.h"
+#include "DurationAccountUnit.h"
 #include "EncoderLimitsUnit.h"
+#include "LibraryErrorUnit.h"
+#include "LibraryLogUnit.h"
+#include "OptionBoundsUnit.h"
+#include "OutputCheckUnit.h"
 #include "OutputFileUnit.h"
+#include "OutputTargetUnit.h"
+#include "TimestampGapUnit.h"
+#include "VideoSettingsUnit.h"
 
 namespace {
-
-std::string ErrorText(int code)
-{
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
-}
-
-std::string LowerAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 std::string ExtensionOf(const std::string& path)
 {
@@ -59,115 +52,6 @@ std::string PrintedCodecName(AVCodecID id)
         return "flv";
     return name;
 }
-
-std::string Kbit(std::int64_t bitRate)
-{
-    char buffer[32];
-    if (bitRate % 1000 == 0)
-        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(bitRate / 1000));
-    else
-        std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bitRate) / 1000.0);
-    return buffer;
-}
-
-std::string RateText(AVRational rate)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3f", av_q2d(rate));
-    std::string text = buffer;
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.')
-        text.pop_back();
-    return text;
-}
-
-// ---------------------------------------------------------------------------
-// Containers and codec names of the command line.
-
-struct TContainer
-{
-    const char* Extension;
-    const char* Muxer;
-    const char* AudioEncoder;
-    const char* VideoEncoder;  // nullptr: an audio-only file
-};
-
-constexpr TContainer kContainers[] = {
-    {"mp3", "mp3", "libmp3lame", nullptr}, {"wma", "asf", "wmav2", nullptr},
-    {"ogg", "ogg", "libvorbis", nullptr},  {"wav", "wav", "pcm_s16le", nullptr},
-    {"m4a", "ipod", "aac", nullptr},       {"ac3", "ac3", "ac3", nullptr},
-    {"avi", "avi", "libmp3lame", "mpeg4"}, {"mpg", "dvd", "mp2", "mpeg2video"},
-    {"mpeg", "mpeg", "mp2", "mpeg1video"}, {"mp4", "mp4", "aac", "libx264"},
-    {"m4v", "mp4", "aac", "libx264"},      {"mov", "mov", "aac", "libx264"},
-    {"3gp", "3gp", "aac", "h263"},         {"3g2", "3g2", "aac", "h263"},
-    {"flv", "flv", "libmp3lame", "flv"},   {"wmv", "asf", "wmav2", "wmv2"},
-};
-
-const TContainer* FindContainer(const std::string& extension)
-{
-    for (const TContainer& c : kContainers) {
-        if (extension == c.Extension)
-            return &c;
-    }
-    return nullptr;
-}
-
-struct TEncoderChoice
-{
-    const AVCodec* Codec = nullptr;
-    unsigned Tag = 0;
-    bool Experimental = false;
-};
-
-// Names of the command line on the encoders that this system has.
-bool ChooseEncoder(const std::string& asked, AVMediaType type, TEncoderChoice& choice,
-                   std::string& error)
-{
-    const std::string name = LowerAscii(asked);
-    auto find = [](const char* n) { return avcodec_find_encoder_by_name(n); };
-    const AVCodec* codec = nullptr;
-    if (name == "libmp3lame" || name == "mp3") {
-        codec = find("libmp3lame");
-    } else if (name == "vorbis" || name == "libvorbis") {
-        codec = find("libvorbis");
-        if (!codec) {
-            codec = find("vorbis");
-            choice.Experimental = true;
-        }
-    } else if (name == "libfaac" || name == "aac" || name == "libfdk_aac") {
-        codec = find("aac");
-    } else if (name == "libamr_nb" || name == "amr_nb" || name == "libopencore_amrnb") {
-        codec = find("libopencore_amrnb");
-        if (!codec) {
-            codec = find("aac");
-            WriteLine("No AMR-NB encoder is available: the audio is encoded as AAC instead");
-        }
-    } else if (name == "mpegvideo" || name == "mpeg1video") {
-        codec = find("mpeg1video");
-    } else if (name == "libxvid" || name == "xvid") {
-        codec = find("libxvid");
-        if (!codec) {
-            codec = find("mpeg4");
-            choice.Tag = MKTAG('X', 'V', 'I', 'D');
-        }
-    } else if (name == "libx264" || name == "h264" || name == "x264") {
-        codec = find("libx264");
-    } else if (name == "flv" || name == "flv1") {
-        codec = find("flv");
-    } else {
-        codec = find(name.c_str());
-    }
-    if (!codec || codec->type != type) {
-        error = std::string("Unknown ") + (type == AVMEDIA_TYPE_AUDIO ? "audio" : "video") +
-                " codec '" + asked + "'";
-        return false;
-    }
-    choice.Codec = codec;
-    return true;
-}
-
-void HoldLog(bool hold);
 
 // ---------------------------------------------------------------------------
 
@@ -191,6 +75,11 @@ struct TLink
     AVRational FrameRate{25, 1};
     double EncodedBytes = 0;
     double EndSeconds = 0;
+    TTimestampMender FrameMender{1};  // closes jumps in the decoded frames' times
+    bool FrameStarted = false;
+    TMediaSpan Decoded;         // media time the decoder gave, after closing jumps
+    double DecodedSamples = 0;  // audio: the samples it gave, in seconds
+    TMediaSpan Fed;             // media time handed to the encoder
     int Frames = 0;
     double Quality = 0;
     bool DecoderDone = false;
@@ -229,12 +118,19 @@ private:
     bool WritePacket(TLink& link, AVPacket* packet);
     void Report(bool last);
     bool Fail(const std::string& line);
+    void MendTimestamps(AVPacket* packet);
+    std::int64_t MendFrameTime(TLink& link, std::int64_t pts);
+    double DeclaredSeconds(const TLink& link) const;
+    bool CheckWhatWasRead();
+    bool CheckFinishedFile();
+    void SetTag(const char* key, const char* value);
 
     const TToolOptions& m_options;
     AVFormatContext* m_in = nullptr;
     AVFormatContext* m_out = nullptr;
     const TContainer* m_container = nullptr;
     std::vector<std::unique_ptr<TLink>> m_links;
+    std::unique_ptr<TTimestampMender> m_mender;
     TOutputFile m_file;
     AVFrame* m_frame = nullptr;
     AVFrame* m_filtered = nullptr;
@@ -407,160 +303,25 @@ bool TTranscoder::AddAudio(AVStream* in)
     const AVCodec* codec = choice.Codec;
     const std::string encName = codec->name;
 
-    // Sample rate.
-    int rate = m_options.SampleRate.IsGiven() ? m_options.SampleRate.Value : dec->sample_rate;
-    if (rate <= 0)
-        rate = 44100;
-    std::vector<std::int64_t> rates;
-    if (codec->supported_samplerates) {
-        for (const int* r = codec->supported_samplerates; *r; ++r)
-            rates.push_back(*r);
-    } else {
-        rates = AllowedSampleRates(encName);
-    }
-    if (m_container && std::strcmp(m_container->Muxer, "dvd") == 0)
-        rates = {48000};  // what a DVD player plays
-    if (m_container && std::strcmp(m_container->Muxer, "flv") == 0 && codec->id == AV_CODEC_ID_MP3)
-        rates = {44100, 22050, 11025};  // the only MP3 rates Flash video has
-    if (!rates.empty()) {
-        const int nearest = static_cast<int>(NearestValue(rate, rates));
-        if (nearest != rate)
-            WriteLine("Sample rate " + std::to_string(rate) + " Hz is not supported by " + encName +
-                      ": using " + std::to_string(nearest) + " Hz");
-        rate = nearest;
-    }
-
-    // Channels and their layout.
-    int channels =
-        m_options.Channels.IsGiven() ? m_options.Channels.Value : dec->ch_layout.nb_channels;
-    if (channels <= 0)
-        channels = 2;
-    AVChannelLayout layout{};
-    int maxChannels = MaxAudioChannels(encName);
-    if (codec->ch_layouts && codec->ch_layouts[0].nb_channels) {
-        int best = 0;
-        for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
-            const int n = l->nb_channels;
-            if (n <= channels && n > best)
-                best = n;
-        }
-        if (best == 0)
-            best = codec->ch_layouts[0].nb_channels;
-        maxChannels = maxChannels ? std::min(maxChannels, best) : best;
-    }
-    if (maxChannels && channels > maxChannels) {
-        WriteLine(std::to_string(channels) + " channels are more than " + encName +
-                  " takes: using " + std::to_string(maxChannels));
-        channels = maxChannels;
-    }
-    if (channels == dec->ch_layout.nb_channels && dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
-        av_channel_layout_copy(&layout, &dec->ch_layout);
-    else
-        av_channel_layout_default(&layout, channels);
-    if (codec->ch_layouts && codec->ch_layouts[0].nb_channels) {
-        bool listed = false;
-        for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l)
-            listed = listed || av_channel_layout_compare(l, &layout) == 0;
-        if (!listed) {
-            for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
-                if (l->nb_channels == channels) {
-                    av_channel_layout_uninit(&layout);
-                    av_channel_layout_copy(&layout, l);
-                    break;
-                }
-            }
-        }
-    }
-
-    // Sample format: the decoder's when the encoder takes it.
-    AVSampleFormat format = codec->sample_fmts ? codec->sample_fmts[0] : dec->sample_fmt;
-    if (codec->sample_fmts) {
-        for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
-            if (*f == dec->sample_fmt)
-                format = *f;
-        }
-    }
-
-    // Bit rate or quality.
-    const bool isVorbis = encName == "libvorbis" || encName == "vorbis";
-    const bool isPcm = codec->id >= AV_CODEC_ID_PCM_S16LE && codec->id < AV_CODEC_ID_ADPCM_IMA_QT;
-    const bool takesQuality = isVorbis || encName == "libmp3lame" || encName == "aac";
-    std::int64_t bitRate = 0;  // 0: the encoder's default
-    bool useQuality = false;
-    double quality = 0;
-    bool fromInput = false;
-    if (m_options.AudioQuality.IsGiven()) {
-        const double q = m_options.AudioQuality.Value;
-        if (isVorbis && q > 10) {
-            // Above vorbis' quality scale the value is a target bit rate.
-            bitRate = std::llround(m_options.AudioQualityHasSuffix ? q : q * 1000);
-        } else if (takesQuality) {
-            useQuality = true;
-            quality = q;
-        } else {
-            WriteLine(encName + " has no quality setting: -aq is ignored");
-        }
-    }
-    if (!useQuality && bitRate == 0) {
-        if (m_options.AudioBitRate.IsGiven()) {
-            bitRate = m_options.AudioBitRate.Value;
-        } else if (m_options.AudioBitRate.State == TSettingState::SameAsInput ||
-                   m_options.SameQuality > 0) {
-            bitRate = dec->bit_rate > 0 ? dec->bit_rate : in->codecpar->bit_rate;
-            fromInput = true;
-        }
-    }
-    if (isPcm) {
-        if (m_options.AudioBitRate.IsGiven())
-            WriteLine("The bit rate does not apply to " + encName +
-                      " (uncompressed): the audio keeps its full rate");
-        bitRate = 0;
-        useQuality = false;
-    }
-    if (bitRate > 0) {
-        const std::vector<std::int64_t> allowed = AllowedAudioBitRates(encName, rate);
-        std::int64_t lowest = 0;
-        std::int64_t highest = 0;
-        AudioBitRateRange(encName, rate, channels, lowest, highest);
-        std::int64_t bounded = allowed.empty() ? bitRate : NearestValue(bitRate, allowed);
-        if (lowest && bounded < lowest)
-            bounded = lowest;
-        if (highest && bounded > highest)
-            bounded = highest;
-        if (bounded != bitRate)
-            WriteLine(std::string(fromInput ? "The input's audio bit rate " : "Audio bit rate ") +
-                      Kbit(bitRate) + " kb/s is not supported by " + encName + " at " +
-                      std::to_string(rate) + " Hz: using " + Kbit(bounded) + " kb/s");
-        bitRate = bounded;
-    }
-
-    // Vorbis' limits depend on rate and channels together: step through the
-    // usual bit rates nearest first until the encoder accepts one.
-    std::vector<std::int64_t> tries{bitRate};
-    if (bitRate > 0) {
-        std::vector<std::int64_t> ladder;
-        for (int k : {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 500})
-            ladder.push_back(static_cast<std::int64_t>(k) * 1000);
-        std::stable_sort(ladder.begin(), ladder.end(), [bitRate](auto a, auto b) {
-            return std::llabs(a - bitRate) < std::llabs(b - bitRate);
-        });
-        tries.insert(tries.end(), ladder.begin(), ladder.end());
-        tries.push_back(0);
-    }
+    TAudioChoice audio;
+    ChooseAudioSettings(codec, dec, in, m_options, m_container ? m_container->Muxer : "", audio);
+    const int rate = audio.SampleRate;
+    const std::int64_t bitRate = audio.BitRate;
+    const std::vector<std::int64_t> tries = AudioBitRateTries(bitRate);
     for (std::int64_t tryRate : tries) {
         AVCodecContext* enc = avcodec_alloc_context3(codec);
         if (!enc)
             return Fail("Out of memory");
         enc->sample_rate = rate;
-        av_channel_layout_copy(&enc->ch_layout, &layout);
-        enc->sample_fmt = format;
+        av_channel_layout_copy(&enc->ch_layout, &audio.Layout);
+        enc->sample_fmt = audio.Format;
         enc->time_base = AVRational{1, rate};
         enc->thread_count = 0;
         if (tryRate > 0)
             enc->bit_rate = tryRate;
-        if (useQuality) {
+        if (audio.UseQuality) {
             enc->flags |= AV_CODEC_FLAG_QSCALE;
-            enc->global_quality = static_cast<int>(std::lround(quality * FF_QP2LAMBDA));
+            enc->global_quality = static_cast<int>(std::lround(audio.Quality * FF_QP2LAMBDA));
         }
         if (m_out->oformat->flags & AVFMT_GLOBALHEADER)
             enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -568,13 +329,12 @@ bool TTranscoder::AddAudio(AVStream* in)
             if (tryRate != bitRate)
                 WriteLine("Audio bit rate " + Kbit(bitRate) + " kb/s is outside what " + encName +
                           " codes at " + std::to_string(rate) + " Hz with " +
-                          std::to_string(channels) + " channel(s): using " +
+                          std::to_string(audio.Channels) + " channel(s): using " +
                           (tryRate ? Kbit(tryRate) + " kb/s" : std::string("its default")));
             break;
         }
         avcodec_free_context(&enc);
     }
-    av_channel_layout_uninit(&layout);
     if (!link->Enc)
         return Fail("Error while opening encoder " + encName + " for '" + m_options.OutputPath +
                     "': unsupported settings");
@@ -600,62 +360,18 @@ bool TTranscoder::AddVideo(AVStream* in)
     const AVCodec* codec = choice.Codec;
     const std::string encName = codec->name;
 
-    // Pixel format: 4:2:0 wherever the encoder has it, so that players can show it.
-    AVPixelFormat pixFmt = dec->pix_fmt;
-    if (codec->pix_fmts) {
-        bool has420 = false;
-        bool hasInput = false;
-        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
-            has420 = has420 || *p == AV_PIX_FMT_YUV420P;
-            hasInput = hasInput || *p == dec->pix_fmt;
-        }
-        if (has420)
-            pixFmt = AV_PIX_FMT_YUV420P;
-        else if (!hasInput)
-            pixFmt = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, dec->pix_fmt, 0, nullptr);
-    }
-    if (pixFmt == AV_PIX_FMT_NONE)
-        pixFmt = AV_PIX_FMT_YUV420P;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixFmt);
-    const bool even = desc && (desc->log2_chroma_w > 0 || desc->log2_chroma_h > 0);
-
-    // Frame size.
-    TFrameSize size = m_options.FrameSize.IsGiven() ? m_options.FrameSize.Value
-                                                    : TFrameSize{dec->width, dec->height};
-    const TFrameSize fitted = NearestFrameSize(encName, size, even);
-    if (fitted.Width != size.Width || fitted.Height != size.Height)
-        WriteLine("Frame size " + std::to_string(size.Width) + "x" + std::to_string(size.Height) +
-                  " is not supported by " + encName + ": using " + std::to_string(fitted.Width) +
-                  "x" + std::to_string(fitted.Height));
-    size = fitted;
-
-    // Frame rate.
-    AVRational rate = dec->framerate;
-    if (m_options.FrameRate.IsGiven())
-        rate = AVRational{m_options.FrameRate.Value.Num, m_options.FrameRate.Value.Den};
-    if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 240)
-        rate = AVRational{25, 1};
-    AVRational fittedRate = rate;
-    if (codec->supported_framerates)
-        fittedRate =
-            codec->supported_framerates[av_find_nearest_q_idx(rate, codec->supported_framerates)];
-    if ((codec->id == AV_CODEC_ID_MPEG4 || codec->id == AV_CODEC_ID_H263 ||
-         codec->id == AV_CODEC_ID_FLV1 || codec->id == AV_CODEC_ID_WMV2) &&
-        fittedRate.num > 65535)
-        av_reduce(&fittedRate.num, &fittedRate.den, fittedRate.num, fittedRate.den, 65535);
-    if (av_cmp_q(fittedRate, rate) != 0)
-        WriteLine("Frame rate " + RateText(rate) + " is not supported by " + encName + ": using " +
-                  RateText(fittedRate));
-    link->FrameRate = fittedRate;
+    TVideoChoice video;
+    ChooseVideoSettings(codec, dec, m_options, video);
+    link->FrameRate = video.FrameRate;
 
     AVCodecContext* enc = avcodec_alloc_context3(codec);
     if (!enc)
         return Fail("Out of memory");
-    enc->width = size.Width;
-    enc->height = size.Height;
-    enc->pix_fmt = pixFmt;
-    enc->framerate = fittedRate;
-    enc->time_base = av_inv_q(fittedRate);
+    enc->width = video.Size.Width;
+    enc->height = video.Size.Height;
+    enc->pix_fmt = video.PixelFormat;
+    enc->framerate = video.FrameRate;
+    enc->time_base = av_inv_q(video.FrameRate);
     enc->thread_count = 0;
     if (choice.Tag)
         enc->codec_tag = choice.Tag;
@@ -669,23 +385,7 @@ bool TTranscoder::AddVideo(AVStream* in)
             WriteLine("The tag " + t + " does not fit " + encName + " in '" + m_options.OutputPath +
                       "': the usual tag is written");
     }
-    const bool isX264 = encName == "libx264";
-    if (m_options.VideoBitRate.IsGiven()) {
-        enc->bit_rate = m_options.VideoBitRate.Value;
-    } else if (m_options.SameQuality > 0 ||
-               m_options.VideoBitRate.State == TSettingState::SameAsInput) {
-        // Near-transparent constant quality.
-        if (isX264) {
-            av_opt_set(enc->priv_data, "crf", "18", 0);
-        } else {
-            enc->flags |= AV_CODEC_FLAG_QSCALE;
-            enc->global_quality = 2 * FF_QP2LAMBDA;
-        }
-    }
-    if (m_container && std::strcmp(m_container->Muxer, "dvd") == 0) {
-        enc->gop_size = 15;
-        enc->max_b_frames = 2;
-    }
+    ApplyVideoQuality(enc, m_options, m_container ? m_container->Muxer : "");
     if (m_out->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
@@ -839,6 +539,8 @@ bool TTranscoder::SetUpOutput()
         return Fail("Out of memory");
 
     std::string error;
+    if (!WritesOneFile(format, path, error) || !IsOtherThanInput(m_options.InputPath, path, error))
+        return Fail(error);
     if (!m_file.Create(path, m_options.Overwrite, error))
         return Fail(error);
 
@@ -884,12 +586,12 @@ bool TTranscoder::SetUpOutput()
         if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
             key == "encoder")
             continue;
-        av_dict_set(&m_out->metadata, tag->key, tag->value, 0);
+        SetTag(tag->key, tag->value);
     }
     if (m_options.Copyright)
-        av_dict_set(&m_out->metadata, "copyright", m_options.Copyright->c_str(), 0);
+        SetTag("copyright", m_options.Copyright->c_str());
     if (m_options.Comment)
-        av_dict_set(&m_out->metadata, "comment", m_options.Comment->c_str(), 0);
+        SetTag("comment", m_options.Comment->c_str());
     // Ogg keeps its tags in the streams' comment headers.
     if (std::strcmp(m_out->oformat->name, "ogg") == 0) {
         for (const auto& link : m_links)
@@ -912,6 +614,16 @@ bool TTranscoder::SetUpOutput()
     if (rc < 0)
         return Fail("Cannot write '" + path + "': " + ErrorText(rc));
     return true;
+}
+
+// A tag of the output, cut to what the format's tag fields hold.
+void TTranscoder::SetTag(const char* key, const char* value)
+{
+    std::string note;
+    const std::string text = BoundedTagText(key, value, m_out->oformat->name, note);
+    if (!note.empty())
+        WriteLine(note);
+    av_dict_set(&m_out->metadata, key, text.c_str(), 0);
 }
 
 void TTranscoder::PrintOutputBlock() const
@@ -1019,6 +731,13 @@ bool TTranscoder::Filter(TLink& link, AVFrame* frame)
         if (m_filtered->pts != AV_NOPTS_VALUE)
             link.NextEncodePts =
                 m_filtered->pts + (link.Type == AVMEDIA_TYPE_AUDIO ? m_filtered->nb_samples : 1);
+        if (m_filtered->pts != AV_NOPTS_VALUE) {
+            const double tb = av_q2d(link.Enc->time_base);
+            const std::int64_t length =
+                link.Type == AVMEDIA_TYPE_AUDIO ? m_filtered->nb_samples : 1;
+            link.Fed.Add(static_cast<double>(m_filtered->pts) * tb,
+                         static_cast<double>(m_filtered->pts + length) * tb);
+        }
         if (link.Type == AVMEDIA_TYPE_VIDEO) {
             // Constant quality is asked for per picture.
             if (link.Enc->flags & AV_CODEC_FLAG_QSCALE)
@@ -1049,8 +768,10 @@ bool TTranscoder::Decode(TLink& link, const AVPacket* packet)
             return Fail("Error while decoding stream #0." + std::to_string(link.In->index) + ": " +
                         ErrorText(rc));
         std::int64_t pts = m_frame->best_effort_timestamp;
-        if (pts != AV_NOPTS_VALUE)
+        if (pts != AV_NOPTS_VALUE) {
             pts -= link.StartOffset;
+            pts += MendFrameTime(link, pts);
+        }
         if (link.Type == AVMEDIA_TYPE_AUDIO) {
             const AVRational tb{1, m_frame->sample_rate};
             if (pts != AV_NOPTS_VALUE)
@@ -1058,6 +779,9 @@ bool TTranscoder::Decode(TLink& link, const AVPacket* packet)
             else
                 pts = link.NextAudioPts == AV_NOPTS_VALUE ? 0 : link.NextAudioPts;
             link.NextAudioPts = pts + m_frame->nb_samples;
+            link.DecodedSamples += static_cast<double>(m_frame->nb_samples) / m_frame->sample_rate;
+            link.Decoded.Add(static_cast<double>(pts) / m_frame->sample_rate,
+                             static_cast<double>(pts + m_frame->nb_samples) / m_frame->sample_rate);
         } else {
             if (pts == AV_NOPTS_VALUE)
                 pts = link.LastVideoPts == AV_NOPTS_VALUE
@@ -1066,6 +790,13 @@ bool TTranscoder::Decode(TLink& link, const AVPacket* packet)
                                 std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(link.FrameRate),
                                                                        link.In->time_base));
             link.LastVideoPts = pts;
+            const double tb = av_q2d(link.In->time_base);
+            const AVRational guess = link.Dec->framerate;
+            const double frame =
+                m_frame->pkt_duration > 0
+                    ? static_cast<double>(m_frame->pkt_duration) * tb
+                    : (guess.num > 0 && guess.den > 0 ? 1.0 / av_q2d(guess) : 0.04);
+            link.Decoded.Add(static_cast<double>(pts) * tb, static_cast<double>(pts) * tb + frame);
         }
         m_frame->pts = pts;
         const bool ok = Filter(link, m_frame);
@@ -1115,6 +846,7 @@ void TTranscoder::Report(bool last)
 bool TTranscoder::Convert()
 {
     m_started = m_lastReport = std::chrono::steady_clock::now();
+    m_mender = std::make_unique<TTimestampMender>(m_in->nb_streams);
     std::vector<TLink*> byInput(m_in->nb_streams, nullptr);
     for (const auto& link : m_links)
         byInput[static_cast<std::size_t>(link->In->index)] = link.get();
@@ -1128,10 +860,16 @@ bool TTranscoder::Convert()
                 WriteLine("'" + m_options.InputPath + "': reading stopped early: " + ErrorText(rc));
             break;
         }
-        TLink* link = byInput[static_cast<std::size_t>(m_packet->stream_index)];
+        // Some demuxers (FLV) add streams in the middle of the file; those
+        // were not chosen at open time and are passed over.
+        const auto index = static_cast<std::size_t>(m_packet->stream_index);
+        TLink* link =
+            m_packet->stream_index >= 0 && index < byInput.size() ? byInput[index] : nullptr;
         bool ok = true;
-        if (link)
+        if (link) {
+            MendTimestamps(m_packet);
             ok = Decode(*link, m_packet);
+        }
         av_packet_unref(m_packet);
         if (!ok)
             return false;
@@ -1156,6 +894,102 @@ bool TTranscoder::Convert()
     return true;
 }
 
+// Jumps in the input's timestamps are closed up before the decoder sees them.
+void TTranscoder::MendTimestamps(AVPacket* packet)
+{
+    const AVStream* st = m_in->streams[packet->stream_index];
+    const AVRational us{1, AV_TIME_BASE};
+    if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE &&
+        PresentationStrays(av_rescale_q(packet->pts, st->time_base, us),
+                           av_rescale_q(packet->dts, st->time_base, us)))
+        packet->pts = AV_NOPTS_VALUE;
+    const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    if (ts == AV_NOPTS_VALUE)
+        return;
+    const std::int64_t shiftUs = m_mender->ShiftFor(
+        static_cast<std::size_t>(packet->stream_index), av_rescale_q(ts, st->time_base, us),
+        packet->duration > 0 ? av_rescale_q(packet->duration, st->time_base, us) : 0);
+    if (shiftUs == 0)
+        return;
+    const std::int64_t shift = av_rescale_q(shiftUs, us, st->time_base);
+    if (packet->pts != AV_NOPTS_VALUE)
+        packet->pts += shift;
+    if (packet->dts != AV_NOPTS_VALUE)
+        packet->dts += shift;
+}
+
+// The shift (in the input stream's time base) that closes a jump in the times
+// of the decoded frames of link; a frame at pts is the next one.
+std::int64_t TTranscoder::MendFrameTime(TLink& link, std::int64_t pts)
+{
+    const AVRational us{1, AV_TIME_BASE};
+    const AVRational tb = link.In->time_base;
+    std::int64_t lengthUs = 0;
+    if (link.Type == AVMEDIA_TYPE_AUDIO && m_frame->sample_rate > 0)
+        lengthUs = av_rescale(m_frame->nb_samples, AV_TIME_BASE, m_frame->sample_rate);
+    else if (m_frame->pkt_duration > 0)
+        lengthUs = av_rescale_q(m_frame->pkt_duration, tb, us);
+    // Frames are timed from the file's start: the first comes within a
+    // minute of it.
+    if (!link.FrameStarted) {
+        link.FrameStarted = true;
+        link.FrameMender.StartFrom(0);
+    }
+    const std::int64_t shiftUs = link.FrameMender.ShiftFor(0, av_rescale_q(pts, tb, us), lengthUs);
+    return shiftUs == 0 ? 0 : av_rescale_q(shiftUs, us, tb);
+}
+
+// The duration the input declares for the stream of link: its own, or the
+// file's; 0 when only an estimate from the bit rate is known (wrong for files
+// of variable bit rate without a header).
+double TTranscoder::DeclaredSeconds(const TLink& link) const
+{
+    if (m_in->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+        return 0;
+    if (link.In->duration != AV_NOPTS_VALUE && link.In->duration > 0)
+        return static_cast<double>(link.In->duration) * av_q2d(link.In->time_base);
+    if (m_in->duration != AV_NOPTS_VALUE && m_in->duration > 0)
+        return static_cast<double>(m_in->duration) / AV_TIME_BASE;
+    return 0;
+}
+
+// An input that yields nothing, or well under what it declares, is damaged:
+// a short output would pass for the whole file.
+bool TTranscoder::CheckWhatWasRead()
+{
+    for (const auto& link : m_links) {
+        const std::string kind = link->Type == AVMEDIA_TYPE_AUDIO ? "audio" : "video";
+        if (link->Decoded.IsEmpty())
+            return Fail("'" + m_options.InputPath + "': damaged input: no " + kind +
+                        " could be read");
+        if (link->Fed.IsEmpty())
+            return Fail("Cannot write '" + m_options.OutputPath + "': no " + kind +
+                        " was left to encode");
+        const double declared = DeclaredSeconds(*link);
+        // Sound is counted sample by sample, so frames lost anywhere count;
+        // pictures by the stretch they cover, as their durations are often
+        // unknown.
+        const double read =
+            link->Type == AVMEDIA_TYPE_AUDIO ? link->DecodedSamples : link->Decoded.Seconds();
+        if (ReadFallsShort(read, declared))
+            return Fail("'" + m_options.InputPath + "': " + ShortReadReason(read, declared));
+    }
+    return true;
+}
+
+// The finished file, read back before it takes the real name.
+bool TTranscoder::CheckFinishedFile()
+{
+    std::vector<TExpectedStream> expected;
+    for (const auto& link : m_links)
+        expected.push_back({link->Type == AVMEDIA_TYPE_VIDEO, link->Fed.Seconds()});
+    std::string reason;
+    if (!CheckFinishedOutput(m_file.TemporaryPath(), ReadBackDemuxer(m_out->oformat->name),
+                             expected, reason, m_options.OutputPath))
+        return Fail("Cannot write '" + m_options.OutputPath + "': " + reason);
+    return true;
+}
+
 int TTranscoder::Run()
 {
     m_frame = av_frame_alloc();
@@ -1163,11 +997,11 @@ int TTranscoder::Run()
     m_packet = av_packet_alloc();
     if (!m_frame || !m_filtered || !m_packet)
         return Fail("Out of memory"), 1;
-    HoldLog(true);
+    HoldLibraryLog(true);
     const bool opened = OpenInput();
     if (opened)
         PrintInputBlock();
-    HoldLog(false);
+    HoldLibraryLog(false);
     if (!opened)
         return 1;
     for (const std::string& warning : m_options.Warnings)
@@ -1176,7 +1010,7 @@ int TTranscoder::Run()
         WriteBlock(kNoOutputLines);
         return 1;
     }
-    if (!SetUpOutput() || !Convert())
+    if (!SetUpOutput() || !Convert() || !CheckWhatWasRead() || !CheckFinishedFile())
         return 1;
     // No codec threads are left running when the file gets its real name.
     m_links.clear();
@@ -1186,49 +1020,11 @@ int TTranscoder::Run()
     return 0;
 }
 
-// Library messages. While the input is opened they are held back, so that
-// the input block with its duration line is the first thing a reader sees.
-std::mutex g_logMutex;
-bool g_holdLog = false;
-std::string g_heldLog;
-
-void LogToConsole(void* context, int level, const char* format, va_list args)
-{
-    if (level > AV_LOG_ERROR)
-        return;
-    char line[1024];
-    int prefix = 1;
-    av_log_format_line2(context, level, format, args, line, sizeof line, &prefix);
-    std::string text = line;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    if (text.empty())
-        return;
-    std::lock_guard lock(g_logMutex);
-    if (!g_holdLog)
-        WriteLine(text);
-    else if (g_heldLog.size() < 16384)
-        g_heldLog += text + "\r\n";
-}
-
-void HoldLog(bool hold)
-{
-    std::string held;
-    {
-        std::lock_guard lock(g_logMutex);
-        g_holdLog = hold;
-        if (!hold)
-            held.swap(g_heldLog);
-    }
-    if (!held.empty())
-        WriteBlock(held);
-}
-
 }  // namespace
 
 int RunConversion(const TToolOptions& options)
 {
-    av_log_set_callback(LogToConsole);
+    InstallLibraryLog();
     TTranscoder transcoder(options);
     return transcoder.Run();
 }

@@ -6,6 +6,7 @@
 
 #include "tool/ConsoleUnit.h"
 #include "tool/EncoderLimitsUnit.h"
+#include "tool/OptionBoundsUnit.h"
 #include "tool/ToolOptionsUnit.h"
 
 namespace {
@@ -44,6 +45,12 @@ private slots:
     void bitRateLimits();
     void frameSizeLimits_data();
     void frameSizeLimits();
+    void sampleRateBounds_data();
+    void sampleRateBounds();
+    void frameRateBounds_data();
+    void frameRateBounds();
+    void tagTextBounds_data();
+    void tagTextBounds();
     void durationLine_data();
     void durationLine();
     void audioLineMatchesProbePatterns_data();
@@ -100,6 +107,11 @@ void TToolOptionsTest::frameRates_data()
     QTest::newRow("not a rate") << "fast" << 0 << 0;
     QTest::newRow("zero") << "0" << 0 << 0;
     QTest::newRow("zero denominator") << "25/0" << 0 << 0;
+    // Read as written (the bounds come later); the check of the largest
+    // rate must not overflow on the widest denominator.
+    QTest::newRow("widest denominator") << "1/2147483647" << 1 << 2147483647;
+    QTest::newRow("widest numerator") << "2147483647/1" << 0 << 0;
+    QTest::newRow("beyond int") << "1/2147483648" << 0 << 0;
 }
 
 void TToolOptionsTest::frameRates()
@@ -273,6 +285,114 @@ void TToolOptionsTest::frameSizeLimits()
     const TFrameSize size =
         NearestFrameSize(encoder.toStdString(), {wanted.width(), wanted.height()}, even);
     QCOMPARE(QSize(size.Width, size.Height), fitted);
+}
+
+void TToolOptionsTest::sampleRateBounds_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("bounded");
+    QTest::newRow("usual") << 44100 << 44100;
+    QTest::newRow("highest") << 192000 << 192000;
+    QTest::newRow("lowest") << 8000 << 8000;
+    QTest::newRow("absurd") << 99999999 << 192000;
+    QTest::newRow("largest int") << 2147483647 << 192000;
+    QTest::newRow("one hertz") << 1 << 8000;
+}
+
+void TToolOptionsTest::sampleRateBounds()
+{
+    QFETCH(int, rate);
+    QFETCH(int, bounded);
+    std::string note;
+    QCOMPARE(BoundedSampleRate(rate, "pcm_s16le", note), bounded);
+    if (rate == bounded) {
+        QVERIFY(note.empty());
+    } else {
+        QCOMPARE(QString::fromStdString(note), QStringLiteral("Sample rate %1 Hz is not supported "
+                                                              "by pcm_s16le: using %2 Hz")
+                                                   .arg(rate)
+                                                   .arg(bounded));
+    }
+}
+
+void TToolOptionsTest::frameRateBounds_data()
+{
+    QTest::addColumn<int>("num");
+    QTest::addColumn<int>("den");
+    QTest::addColumn<int>("boundedNum");
+    QTest::addColumn<int>("boundedDen");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ntsc") << 30000 << 1001 << 30000 << 1001 << "";
+    QTest::newRow("one a second") << 1 << 1 << 1 << 1 << "";
+    QTest::newRow("240") << 240 << 1 << 240 << 1 << "";
+    QTest::newRow("just above one") << 2147483647 << 2147483646 << 2147483647 << 2147483646 << "";
+    QTest::newRow("one in 68 years") << 1 << 2147483647 << 1 << 1 << "1";
+    QTest::newRow("one in two seconds") << 1 << 2 << 1 << 1 << "1";
+    QTest::newRow("largest int") << 2147483647 << 1 << 240 << 1 << "240";
+    QTest::newRow("just above 240") << 2147483647 << 8947848 << 240 << 1 << "240";
+}
+
+void TToolOptionsTest::frameRateBounds()
+{
+    QFETCH(int, num);
+    QFETCH(int, den);
+    QFETCH(int, boundedNum);
+    QFETCH(int, boundedDen);
+    QFETCH(QString, shown);
+    std::string note;
+    const TFrameRate rate = BoundedFrameRate({num, den}, "mpeg4", note);
+    QCOMPARE(rate.Num, boundedNum);
+    QCOMPARE(rate.Den, boundedDen);
+    if (shown.isEmpty()) {
+        QVERIFY(note.empty());
+    } else {
+        QCOMPARE(QString::fromStdString(note),
+                 QStringLiteral("Frame rate %1/%2 is not supported by mpeg4: using %3")
+                     .arg(num)
+                     .arg(den)
+                     .arg(shown));
+    }
+}
+
+void TToolOptionsTest::tagTextBounds_data()
+{
+    QTest::addColumn<QString>("muxer");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("kept");
+    const QByteArray ascii(70000, 'x');
+    // 65,534 ASCII bytes, then a three-byte letter across the 65,535 limit.
+    // 1,022 ASCII bytes, then a three-byte letter across FLV's 1,023 limit.
+    const QByteArray split = QByteArray(1022, 'x') + "\xe6\x9d\xb1" + "tail";
+    QTest::newRow("flv within") << "flv" << QByteArray(1023, 'x') << 1023;
+    QTest::newRow("flv too long") << "flv" << ascii << 1023;
+    QTest::newRow("flv letter not split") << "flv" << split << 1022;
+    QTest::newRow("mov too long") << "mov" << ascii << 65535;
+    QTest::newRow("asf too long") << "asf" << ascii << 32766;
+    QTest::newRow("mp4 unbounded") << "mp4" << ascii << 70000;
+    QTest::newRow("wav unbounded") << "wav" << ascii << 70000;
+}
+
+void TToolOptionsTest::tagTextBounds()
+{
+    QFETCH(QString, muxer);
+    QFETCH(QByteArray, text);
+    QFETCH(int, kept);
+    std::string note;
+    const std::string bounded =
+        BoundedTagText("comment", text.toStdString(), muxer.toStdString(), note);
+    QCOMPARE(int(bounded.size()), kept);
+    QCOMPARE(QByteArray::fromStdString(bounded), text.left(kept));
+    QVERIFY(QString::fromStdString(bounded).toUtf8() == QByteArray::fromStdString(bounded));
+    if (kept == text.size()) {
+        QVERIFY(note.empty());
+    } else {
+        QCOMPARE(QString::fromStdString(note),
+                 QStringLiteral("The comment of %1 bytes is longer than %2 holds: using its "
+                                "first %3 bytes")
+                     .arg(text.size())
+                     .arg(muxer)
+                     .arg(kept));
+    }
 }
 
 void TToolOptionsTest::durationLine_data()

@@ -1,0 +1,153 @@
+// The check a finished file passes before it takes its real name, run on
+// good and spoilt files made here.
+#include <QtTest>
+
+#include "TestMedia.h"
+#include "tool/OutputCheckUnit.h"
+
+namespace {
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+}  // namespace
+
+class TOutputCheckTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void finishedFiles_data();
+    void finishedFiles();
+    void readBackDemuxers_data();
+    void readBackDemuxers();
+
+private:
+    QString In(const QString& name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+};
+
+void TOutputCheckTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QString sine = QStringLiteral("sine=d=2:r=44100");
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, In("tone.wav")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libmp3lame", In("tone.mp3")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "ac3", In("tone.ac3")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-f", "lavfi", "-i", sine,
+                       "-c:v", "mpeg4", "-c:a", "libmp3lame", "-shortest", In("clip.avi")}));
+    QVERIFY(
+        MakeMedia({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-f", "lavfi", "-i", sine,
+                   "-c:v", "mpeg2video", "-c:a", "mp2", "-shortest", "-f", "dvd", In("clip.mpg")}));
+    QVERIFY(MakeMedia(
+        {"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-c:v", "mpeg4", In("mute.avi")}));
+    // A WMA packet made of a few samples decodes to nothing; a few more give
+    // a frame only when the decoder is drained.
+    QVERIFY(MakeMedia(
+        {"-f", "lavfi", "-i", "sine=d=0.01:r=44100", "-c:a", "wmav2", "-ac", "2", In("blip.wma")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=0.05:r=44100", "-c:a", "wmav2", "-ac", "2",
+                       In("short.wma")}));
+    // One AC-3 frame reads back as AC-3 when asked to, but is not recognised.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=0.03:r=48000", "-c:a", "ac3", In("blip.ac3")}));
+    QFile mp3(In("tone.mp3"));
+    QVERIFY(mp3.open(QIODevice::ReadOnly));
+    QVERIFY(WriteBytes(In("cut.mp3"), mp3.read(4096)));
+    QVERIFY(WriteBytes(In("empty.ac3"), {}));
+    QVERIFY(WriteBytes(In("notes.mp4"), "not a media file\n"));
+}
+
+void TOutputCheckTest::finishedFiles_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("demuxer");
+    QTest::addColumn<double>("videoFed");  // < 0: no video was written
+    QTest::addColumn<double>("audioFed");  // < 0: no audio was written
+    QTest::addColumn<QString>("reason");   // empty: the file passes
+
+    QTest::newRow("whole WAV") << "tone.wav"
+                               << "wav" << -1.0 << 2.0 << "";
+    QTest::newRow("whole AC-3, read by its parser") << "tone.ac3"
+                                                    << "ac3" << -1.0 << 2.0 << "";
+    QTest::newRow("AVI with both") << "clip.avi"
+                                   << "avi" << 2.0 << 2.0 << "";
+    QTest::newRow("DVD stream, streams found while reading") << "clip.mpg"
+                                                             << "mpeg" << 2.0 << 2.0 << "";
+    QTest::newRow("a second longer than fed") << "tone.wav"
+                                              << "wav" << -1.0 << 1.0 << "";
+    QTest::newRow("half of what was fed")
+        << "tone.wav"
+        << "wav" << -1.0 << 4.0 << "the finished file holds 2.0 s of audio, but 4.0 s were encoded";
+    QTest::newRow("MP3 cut off") << "cut.mp3"
+                                 << "mp3" << -1.0 << 2.0 << "s of audio, but 2.0 s were encoded";
+    QTest::newRow("empty AC-3") << "empty.ac3"
+                                << "ac3" << -1.0 << 2.0 << "the finished file ";
+    QTest::newRow("video missing") << "tone.mp3"
+                                   << "mp3" << 2.0 << 2.0 << "the finished file holds no video";
+    QTest::newRow("audio missing") << "mute.avi"
+                                   << "avi" << 2.0 << 2.0 << "the finished file holds no audio";
+    QTest::newRow("WMA whose one packet decodes to nothing")
+        << "blip.wma"
+        << "asf" << -1.0 << 0.01 << "the finished file's audio decodes to no frames";
+    QTest::newRow("WMA whose frame comes at the drain") << "short.wma"
+                                                        << "asf" << -1.0 << 0.05 << "";
+    QTest::newRow("AC-3 of one frame") << "blip.ac3"
+                                       << "ac3" << -1.0 << 0.03 << "too short or too damaged";
+    QTest::newRow("AVI read as MP4") << "clip.avi"
+                                     << "mov" << 2.0 << 2.0 << "does not open as mov";
+    QTest::newRow("not media") << "notes.mp4"
+                               << "mov" << 2.0 << 2.0 << "the finished file does not open as mov: ";
+}
+
+void TOutputCheckTest::finishedFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, demuxer);
+    QFETCH(double, videoFed);
+    QFETCH(double, audioFed);
+    QFETCH(QString, reason);
+    std::vector<TExpectedStream> expected;
+    if (videoFed >= 0)
+        expected.push_back({true, videoFed});
+    if (audioFed >= 0)
+        expected.push_back({false, audioFed});
+    std::string why;
+    const bool passed =
+        CheckFinishedOutput(In(file).toStdString(), demuxer.toStdString(), expected, why);
+    QCOMPARE(passed, reason.isEmpty());
+    if (!passed) {
+        QVERIFY2(QString::fromStdString(why).contains(reason), why.c_str());
+        QVERIFY(why.find('\n') == std::string::npos);
+    }
+}
+
+void TOutputCheckTest::readBackDemuxers_data()
+{
+    QTest::addColumn<QString>("muxer");
+    QTest::addColumn<QString>("demuxer");
+    QTest::newRow("m4a") << "ipod"
+                         << "mov";
+    QTest::newRow("3gp") << "3gp"
+                         << "mov";
+    QTest::newRow("dvd") << "dvd"
+                         << "mpeg";
+    QTest::newRow("mp3") << "mp3"
+                         << "mp3";
+    QTest::newRow("asf") << "asf"
+                         << "asf";
+    QTest::newRow("no such demuxer") << "nosuch"
+                                     << "";
+}
+
+void TOutputCheckTest::readBackDemuxers()
+{
+    QFETCH(QString, muxer);
+    QFETCH(QString, demuxer);
+    QCOMPARE(QString::fromStdString(ReadBackDemuxer(muxer.toStdString())), demuxer);
+}
+
+QTEST_GUILESS_MAIN(TOutputCheckTest)
+#include "tst_OutputCheck.moc"
