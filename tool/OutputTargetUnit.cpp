@@ -37,3 +37,21 @@ bool IsOtherThanInput(const std::string& inputPath, const std::string& outputPat
     }
     return true;
 }
+
+bool IsFileOrFree(const std::string& outputPath, std::string& reason)
+{
+    struct stat st
+    {
+    };
+    if (::stat(outputPath.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return true;
+    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
+                       : S_ISCHR(st.st_mode)  ? "a character device"
+                       : S_ISBLK(st.st_mode)  ? "a block device"
+                       : S_ISFIFO(st.st_mode) ? "a FIFO"
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+                                              : "something other than a file";
+    reason =
+        "Cannot write '" + outputPath + "': " + what + " is there, not a file; it is left as it is";
+    return false;
+}

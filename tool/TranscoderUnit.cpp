@@ -32,6 +32,7 @@ extern "C" {
 #include "OutputTargetUnit.h"
 #include "TimestampGapUnit.h"
 #include "VideoSettingsUnit.h"
+#include "WavHeader.h"
 
 namespace {
 
@@ -539,7 +540,8 @@ bool TTranscoder::SetUpOutput()
         return Fail("Out of memory");
 
     std::string error;
-    if (!WritesOneFile(format, path, error) || !IsOtherThanInput(m_options.InputPath, path, error))
+    if (!WritesOneFile(format, path, error) ||
+        !IsOtherThanInput(m_options.InputPath, path, error) || !IsFileOrFree(path, error))
         return Fail(error);
     if (!m_file.Create(path, m_options.Overwrite, error))
         return Fail(error);
@@ -944,6 +946,10 @@ std::int64_t TTranscoder::MendFrameTime(TLink& link, std::int64_t pts)
 // of variable bit rate without a header).
 double TTranscoder::DeclaredSeconds(const TLink& link) const
 {
+    // A WAV's header states its length better than what is left of a cut file.
+    TWavHeader wav;
+    if (std::strcmp(m_in->iformat->name, "wav") == 0 && wav.Read(m_options.InputPath))
+        return wav.StatedSeconds();
     if (m_in->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
         return 0;
     if (link.In->duration != AV_NOPTS_VALUE && link.In->duration > 0)

@@ -3,6 +3,7 @@
 // What the tool's tests share: the built tool, the command lines the program
 // gives it, and small file helpers.
 
+#include <QDir>
 #include <QFile>
 #include <QJsonObject>
 #include <QString>
@@ -42,4 +43,11 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The folder's entries, hidden ones and nodes other than files included.
+inline QStringList EntriesOf(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
+                               QDir::System);
 }

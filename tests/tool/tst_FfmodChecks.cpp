@@ -81,12 +81,6 @@ QByteArray RetimeProgramStream(QByteArray ps,
     return ps;
 }
 
-// The folder's entries, hidden ones included.
-QStringList EntriesOf(const QString& dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 // ffprobe's value of key for the first stream of type, or of the format's tags
 // when type is "tags".
 QString ProbedValue(const QString& path, const QString& type, const QString& key)
@@ -155,6 +149,7 @@ void TFfmodChecksTest::initTestCase()
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-f", "lavfi", "-i",
                        "sine=d=2:r=44100", "-c:v", "mpeg1video", "-bf", "2", "-c:a", "mp2",
                        "-shortest", "-f", "mpeg", In("clip.mpeg")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=2:r=44100", "-ac", "2", In("tone.wav")}));
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=2:r=48000", "-af",
                        "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", In("surround.wav")}));
 }
@@ -184,6 +179,9 @@ QString TFfmodChecksTest::MakeDamaged(const QString& kind)
         bytes = ReadAll(In("talk.mp3"));
         for (qsizetype i = 600; i < 9000 && i < bytes.size(); i += 7)
             bytes[i] = char((i * 131) & 0xff);
+    } else if (kind == QLatin1String("wav cut short")) {
+        bytes = ReadAll(In("tone.wav"));
+        bytes.truncate(20000);
     } else if (kind == QLatin1String("vbr mp3 without header")) {
         bytes = ReadAll(In("vbr.mp3"));
     }
@@ -217,6 +215,12 @@ void TFfmodChecksTest::damagedInputs_data()
                                                       << "wav"
                                                       << "-vn"
                                                       << "of 2.04 s could be read";
+    // FFmpeg takes the length of a cut WAV from what is left; its header
+    // still says 2 s.
+    QTest::newRow("wav cut to 20,000 bytes") << "wav cut short"
+                                             << "mp3"
+                                             << "-vn -acodec libmp3lame"
+                                             << "damaged input: 0.11 of 2.0 s could be read";
     // A length guessed from the bit rate is no promise: the file converts.
     QTest::newRow("vbr mp3 without header") << "vbr mp3 without header"
                                             << "wav"
