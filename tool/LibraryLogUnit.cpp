@@ -9,6 +9,7 @@ extern "C" {
 #include <string>
 
 #include "ConsoleUnit.h"
+#include "LibraryErrorWatch.h"
 
 namespace {
 
@@ -18,6 +19,10 @@ std::string g_heldLog;
 
 void LogToConsole(void* context, int level, const char* format, va_list args)
 {
+    va_list copy;
+    va_copy(copy, args);
+    TLibraryErrorWatch::Note(context, level, format, copy);
+    va_end(copy);
     if (level > AV_LOG_ERROR)
         return;
     char line[1024];

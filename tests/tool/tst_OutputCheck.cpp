@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "TestMedia.h"
+#include "tool/LibraryLogUnit.h"
 #include "tool/OutputCheckUnit.h"
 
 namespace {
@@ -11,6 +12,20 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The file at from, with a run of its bytes from at (a share of its size)
+// overwritten, written to to.
+bool WriteSpoilt(const QString& from, double at, const QString& to)
+{
+    QFile file(from);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.readAll();
+    const auto start = static_cast<qsizetype>(at * static_cast<double>(bytes.size()));
+    for (qsizetype i = start; i < start + 400 && i < bytes.size(); i += 3)
+        bytes[i] = char((i * 77) & 0xff);
+    return WriteBytes(to, bytes);
 }
 
 }  // namespace
@@ -34,6 +49,8 @@ private:
 void TOutputCheckTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // The decoders' complaints reach the check through the tool's log.
+    InstallLibraryLog();
     const QString sine = QStringLiteral("sine=d=2:r=44100");
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, In("tone.wav")}));
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libmp3lame", In("tone.mp3")}));
@@ -57,6 +74,10 @@ void TOutputCheckTest::initTestCase()
     QVERIFY(mp3.open(QIODevice::ReadOnly));
     QVERIFY(WriteBytes(In("cut.mp3"), mp3.read(4096)));
     QVERIFY(WriteBytes(In("empty.ac3"), {}));
+    // Frames that read back as packets but do not decode: late in a file of
+    // sound, early in a video.
+    QVERIFY(WriteSpoilt(In("tone.ac3"), 0.9, In("spoilt.ac3")));
+    QVERIFY(WriteSpoilt(In("clip.avi"), 0.3, In("spoilt.avi")));
     QVERIFY(WriteBytes(In("notes.mp4"), "not a media file\n"));
 }
 
@@ -85,6 +106,11 @@ void TOutputCheckTest::finishedFiles_data()
                                  << "mp3" << -1.0 << 2.0 << "s of audio, but 2.0 s were encoded";
     QTest::newRow("empty AC-3") << "empty.ac3"
                                 << "ac3" << -1.0 << 2.0 << "the finished file ";
+    QTest::newRow("AC-3 with a frame spoilt near its end")
+        << "spoilt.ac3"
+        << "ac3" << -1.0 << 2.0 << "the finished file's audio does not decode cleanly (";
+    QTest::newRow("AVI with pictures spoilt") << "spoilt.avi"
+                                              << "avi" << 2.0 << 2.0 << "does not decode cleanly (";
     QTest::newRow("video missing") << "tone.mp3"
                                    << "mp3" << 2.0 << 2.0 << "the finished file holds no video";
     QTest::newRow("audio missing") << "mute.avi"
