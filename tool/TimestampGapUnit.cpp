@@ -37,3 +37,21 @@ bool PresentationStrays(std::int64_t ptsUs, std::int64_t dtsUs)
     const std::int64_t delta = ptsUs - dtsUs;
     return delta > kLargestFilledGapUs || delta < -kLargestFilledGapUs;
 }
+
+bool TTimestampMender::PrefersPresentation(std::size_t stream, std::int64_t ptsUs,
+                                           std::int64_t dtsUs, std::int64_t fallbackUs) const
+{
+    std::int64_t expected = fallbackUs;
+    std::int64_t shift = 0;
+    if (stream < m_streams.size() && m_streams[stream].Seen) {
+        expected = m_streams[stream].EndUs;
+        shift = m_streams[stream].ShiftUs;
+    } else if (m_anySeen) {
+        expected = m_latestEndUs;
+    }
+    const auto distance = [&](std::int64_t us) {
+        const std::int64_t d = us + shift - expected;
+        return d < 0 ? -d : d;
+    };
+    return distance(ptsUs) < distance(dtsUs);
+}

@@ -41,6 +41,12 @@ public:
     // The amount (microseconds) to add to the timestamps of a packet of
     // stream that starts at startUs and lasts durationUs (0 when unknown).
     std::int64_t ShiftFor(std::size_t stream, std::int64_t startUs, std::int64_t durationUs);
+    // Whether a packet of stream whose decoding and presentation times
+    // disagree far (see PresentationStrays) is better timed by its
+    // presentation time: the one nearer to where the stream (or, before its
+    // first packet, the others; before any, fallbackUs) has got to.
+    bool PrefersPresentation(std::size_t stream, std::int64_t ptsUs, std::int64_t dtsUs,
+                             std::int64_t fallbackUs) const;
     // The number of jumps closed up so far.
     int JumpsClosed() const { return m_jumps; }
 

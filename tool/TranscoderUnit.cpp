@@ -901,10 +901,19 @@ void TTranscoder::MendTimestamps(AVPacket* packet)
 {
     const AVStream* st = m_in->streams[packet->stream_index];
     const AVRational us{1, AV_TIME_BASE};
-    if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE &&
-        PresentationStrays(av_rescale_q(packet->pts, st->time_base, us),
-                           av_rescale_q(packet->dts, st->time_base, us)))
-        packet->pts = AV_NOPTS_VALUE;
+    if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE) {
+        const std::int64_t ptsUs = av_rescale_q(packet->pts, st->time_base, us);
+        const std::int64_t dtsUs = av_rescale_q(packet->dts, st->time_base, us);
+        // Of two times far apart, the one far from the stream's course goes.
+        if (PresentationStrays(ptsUs, dtsUs)) {
+            const std::int64_t start = m_in->start_time != AV_NOPTS_VALUE ? m_in->start_time : 0;
+            if (m_mender->PrefersPresentation(static_cast<std::size_t>(packet->stream_index), ptsUs,
+                                              dtsUs, start))
+                packet->dts = AV_NOPTS_VALUE;
+            else
+                packet->pts = AV_NOPTS_VALUE;
+        }
+    }
     const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
     if (ts == AV_NOPTS_VALUE)
         return;

@@ -10,6 +10,42 @@
 
 #include "FfmodTestTools.h"
 
+namespace {
+
+// The TS with the decoding time of the first picture's packet moved by
+// seconds from its presentation time, as a few damaged bytes do.
+QByteArray DelayFirstDecodingTime(QByteArray ts, double seconds)
+{
+    const qsizetype pes = ts.indexOf(QByteArray("\x00\x00\x01\xe0", 4));
+    if (pes < 0 || pes + 19 > ts.size() || (static_cast<quint8>(ts[pes + 7]) & 0xc0) != 0xc0)
+        return {};
+    auto byte = [&ts](qsizetype i) { return static_cast<quint8>(ts[i]); };
+    const qsizetype at = pes + 9;
+    const qint64 pts = (qint64((byte(at) >> 1) & 0x07) << 30) | (qint64(byte(at + 1)) << 22) |
+                       (qint64(byte(at + 2) >> 1) << 15) | (qint64(byte(at + 3)) << 7) |
+                       (byte(at + 4) >> 1);
+    const qint64 dts = (pts + static_cast<qint64>(seconds * 90000)) & ((qint64(1) << 33) - 1);
+    const qsizetype to = pes + 14;
+    ts[to] = char(0x11 | ((dts >> 29) & 0x0e));
+    ts[to + 1] = char((dts >> 22) & 0xff);
+    ts[to + 2] = char(((dts >> 14) & 0xfe) | 1);
+    ts[to + 3] = char((dts >> 7) & 0xff);
+    ts[to + 4] = char(((dts << 1) & 0xfe) | 1);
+    return ts;
+}
+
+// The furthest time the tool's status lines reached.
+double FurthestTime(const QString& output)
+{
+    double furthest = 0;
+    const QRegularExpression time("time=\\s*([0-9.]+)");
+    for (auto it = time.globalMatch(output); it.hasNext();)
+        furthest = qMax(furthest, it.next().captured(1).toDouble());
+    return furthest;
+}
+
+}  // namespace
+
 class TFfmodHazardsTest : public QObject
 {
     Q_OBJECT
@@ -18,6 +54,8 @@ private slots:
     void initTestCase();
     void outputNotAFile_data();
     void outputNotAFile();
+    void strayDecodingTime_data();
+    void strayDecodingTime();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -31,6 +69,9 @@ void TFfmodHazardsTest::initTestCase()
     QVERIFY(QFileInfo(kTool).isExecutable());
     QVERIFY(m_dir.isValid());
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=1:r=44100", In("tone.wav")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=2", "-f", "lavfi", "-i",
+                       "sine=d=2:r=44100", "-c:v", "mpeg2video", "-c:a", "mp2", "-shortest",
+                       In("clip.ts")}));
 }
 
 QString TFfmodHazardsTest::FreshDir(const QString& name)
@@ -88,6 +129,38 @@ void TFfmodHazardsTest::outputNotAFile()
     QCOMPARE(::lstat(out.toUtf8().constData(), &after), 0);
     QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(after.st_mode, before.st_mode);
+}
+
+void TFfmodHazardsTest::strayDecodingTime_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("extension");
+    // Under the minute a stream may start after the others, and hours off.
+    QTest::newRow("46.6 s late, to MPG") << 46.6 << "mpg";
+    QTest::newRow("46.6 s late, to 3GP") << 46.6 << "3gp";
+    QTest::newRow("an hour late, to MPG") << 3600.0 << "mpg";
+    QTest::newRow("20 s early, to AVI") << -20.0 << "avi";
+}
+
+void TFfmodHazardsTest::strayDecodingTime()
+{
+    QFETCH(double, seconds);
+    QFETCH(QString, extension);
+    const QByteArray ts = DelayFirstDecodingTime(ReadAll(In("clip.ts")), seconds);
+    QVERIFY(!ts.isEmpty());
+    const QString input = In("stray.ts");
+    QVERIFY(WriteAll(input, ts));
+    const QString dir = FreshDir("stray");
+    const QString out = dir + "/stray_ts." + extension;
+    const TRun run = Run(kTool, ConvertArgs(input, "", out), 120000);
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    // Neither the time line nor the file runs past the two seconds there are.
+    QVERIFY2(FurthestTime(run.Output) < 2.5, qPrintable(run.Output.right(400)));
+    const QJsonObject probe = Probe(out);
+    QVERIFY2(DurationOf(probe) < 2.5, qPrintable(QString::number(DurationOf(probe))));
+    QVERIFY(!StreamOf(probe, "video").isEmpty());
+    QVERIFY(!StreamOf(probe, "audio").isEmpty());
+    QCOMPARE(DecodeErrors(out), QString());
 }
 
 QTEST_GUILESS_MAIN(TFfmodHazardsTest)
