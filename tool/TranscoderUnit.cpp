@@ -30,6 +30,8 @@ extern "C" {
 #include "OutputCheckUnit.h"
 #include "OutputFileUnit.h"
 #include "OutputTargetUnit.h"
+#include "ProgressWatchdog.h"
+#include "SoundStreamChoice.h"
 #include "TimestampGapUnit.h"
 #include "VideoSettingsUnit.h"
 #include "WavHeader.h"
@@ -120,6 +122,7 @@ private:
     void Report(bool last);
     bool Fail(const std::string& line);
     void MendTimestamps(AVPacket* packet);
+    void NoteReadProgress(const AVPacket* packet);
     std::int64_t MendFrameTime(TLink& link, std::int64_t pts);
     double DeclaredSeconds(const TLink& link) const;
     bool CheckWhatWasRead();
@@ -139,6 +142,7 @@ private:
     std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_lastReport;
     double m_headerBytes = 0;
+    TProgressWatchdog m_watchdog;  // stops a reader that gets no further
 };
 
 TTranscoder::~TTranscoder()
@@ -171,10 +175,18 @@ bool TTranscoder::OpenInput()
         return Fail("'" + path + "': is a folder, not a media file");
     // "file:" keeps every path a local file, whatever it looks like.
     const std::string url = "file:" + path;
+    m_in = avformat_alloc_context();
+    if (!m_in)
+        return Fail("Out of memory");
+    m_watchdog.Attach(m_in);
     int rc = avformat_open_input(&m_in, url.c_str(), nullptr, nullptr);
+    if (m_watchdog.Stalled())
+        return Fail("'" + path + "': " + m_watchdog.Reason());
     if (rc < 0)
         return Fail("'" + path + "': " + ErrorText(rc));
     rc = avformat_find_stream_info(m_in, nullptr);
+    if (m_watchdog.Stalled())
+        return Fail("'" + path + "': " + m_watchdog.Reason());
     if (rc < 0)
         return Fail("'" + path + "': cannot read its streams: " + ErrorText(rc));
     return true;
@@ -565,8 +577,11 @@ bool TTranscoder::SetUpOutput()
             }
         }
     }
-    if (wantAudio)
-        audioIndex = av_find_best_stream(m_in, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (wantAudio) {
+        audioIndex = ChooseSoundStream(m_in, m_options.InputPath, error);
+        if (!error.empty())
+            return Fail(error);
+    }
     if (videoIndex < 0 && audioIndex < 0) {
         return Fail("'" + m_options.InputPath + "': no " +
                     std::string(wantVideo ? "audio or video" : "audio") +
@@ -855,6 +870,8 @@ bool TTranscoder::Convert()
 
     for (;;) {
         const int rc = av_read_frame(m_in, m_packet);
+        if (m_watchdog.Stalled())
+            return Fail("'" + m_options.InputPath + "': " + m_watchdog.Reason());
         if (rc == AVERROR(EAGAIN))
             continue;
         if (rc < 0) {
@@ -862,6 +879,7 @@ bool TTranscoder::Convert()
                 WriteLine("'" + m_options.InputPath + "': reading stopped early: " + ErrorText(rc));
             break;
         }
+        NoteReadProgress(m_packet);
         // Some demuxers (FLV) add streams in the middle of the file; those
         // were not chosen at open time and are passed over.
         const auto index = static_cast<std::size_t>(m_packet->stream_index);
@@ -894,6 +912,18 @@ bool TTranscoder::Convert()
         return Fail("Error while writing '" + m_options.OutputPath + "': " + ErrorText(rc));
     Report(true);
     return true;
+}
+
+// A packet read: how far the input has got, for the watchdog.
+void TTranscoder::NoteReadProgress(const AVPacket* packet)
+{
+    const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    const std::int64_t us = ts == AV_NOPTS_VALUE || packet->stream_index < 0 ||
+                                    static_cast<unsigned>(packet->stream_index) >= m_in->nb_streams
+                                ? AV_NOPTS_VALUE
+                                : av_rescale_q(ts, m_in->streams[packet->stream_index]->time_base,
+                                               AVRational{1, AV_TIME_BASE});
+    m_watchdog.Progress(us, m_in->pb ? avio_tell(m_in->pb) : packet->pos);
 }
 
 // Jumps in the input's timestamps are closed up before the decoder sees them.

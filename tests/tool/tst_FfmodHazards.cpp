@@ -34,6 +34,21 @@ QByteArray DelayFirstDecodingTime(QByteArray ts, double seconds)
     return ts;
 }
 
+// The AVI with the format chunk of its second stream (the sound) damaged:
+// format tag 1 (PCM) and no channels. FFmpeg then knows no codec for it.
+QByteArray SpoilSoundFormat(QByteArray avi)
+{
+    const qsizetype first = avi.indexOf("strf");
+    const qsizetype strf = first < 0 ? -1 : avi.indexOf("strf", first + 4);
+    if (strf < 0 || strf + 12 > avi.size())
+        return {};
+    avi[strf + 8] = 1;
+    avi[strf + 9] = 0;
+    avi[strf + 10] = 0;
+    avi[strf + 11] = 0;
+    return avi;
+}
+
 // The furthest time the tool's status lines reached.
 double FurthestTime(const QString& output)
 {
@@ -56,6 +71,8 @@ private slots:
     void outputNotAFile();
     void strayDecodingTime_data();
     void strayDecodingTime();
+    void soundStreamLost_data();
+    void soundStreamLost();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -72,6 +89,9 @@ void TFfmodHazardsTest::initTestCase()
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=2", "-f", "lavfi", "-i",
                        "sine=d=2:r=44100", "-c:v", "mpeg2video", "-c:a", "mp2", "-shortest",
                        In("clip.ts")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-f", "lavfi", "-i",
+                       "sine=d=2:r=44100", "-c:v", "mpeg4", "-c:a", "libmp3lame", "-shortest",
+                       In("clip.avi")}));
 }
 
 QString TFfmodHazardsTest::FreshDir(const QString& name)
@@ -161,6 +181,33 @@ void TFfmodHazardsTest::strayDecodingTime()
     QVERIFY(!StreamOf(probe, "video").isEmpty());
     QVERIFY(!StreamOf(probe, "audio").isEmpty());
     QCOMPARE(DecodeErrors(out), QString());
+}
+
+void TFfmodHazardsTest::soundStreamLost_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("to MPG") << "mpg";
+    QTest::newRow("to FLV") << "flv";
+    QTest::newRow("to MP3") << "mp3";
+}
+
+void TFfmodHazardsTest::soundStreamLost()
+{
+    QFETCH(QString, extension);
+    const QByteArray avi = SpoilSoundFormat(ReadAll(In("clip.avi")));
+    QVERIFY(!avi.isEmpty());
+    const QString input = In("mute.avi");
+    QVERIFY(WriteAll(input, avi));
+    const QString dir = FreshDir("mute");
+    const QString out = dir + "/mute_avi." + extension;
+    const TRun run = Run(kTool, ConvertArgs(input, "", out));
+    QCOMPARE(run.ExitCode, 1);
+    // The last line names the input and the reason.
+    QVERIFY2(run.Output.endsWith("'" + input +
+                                 "': damaged input: its audio stream #0.1 (none) cannot be read, "
+                                 "and the output would have no sound\r\n"),
+             qPrintable(run.Output.right(400)));
+    QCOMPARE(EntriesOf(dir), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TFfmodHazardsTest)
