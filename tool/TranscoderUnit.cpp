@@ -70,7 +70,8 @@ struct TLink
     AVFilterContext* Sink = nullptr;
     std::string FilterSpec;
     // Input parameters the graph was built for; a change rebuilds it.
-    int SrcWidth = 0, SrcHeight = 0, SrcFormat = -1, SrcRate = 0, SrcChannels = 0;
+    int SrcWidth = 0, SrcHeight = 0, SrcFormat = -1, SrcRate = 0;
+    AVChannelLayout SrcLayout{};   // as the decoder gave it
     std::int64_t StartOffset = 0;  // subtracted from input timestamps
     std::int64_t NextAudioPts = AV_NOPTS_VALUE;
     std::int64_t LastVideoPts = AV_NOPTS_VALUE;
@@ -90,6 +91,7 @@ struct TLink
     ~TLink()
     {
         avfilter_graph_free(&Graph);
+        av_channel_layout_uninit(&SrcLayout);
         avcodec_free_context(&Dec);
         avcodec_free_context(&Enc);
     }
@@ -467,12 +469,13 @@ bool TTranscoder::BuildGraph(TLink& link, const AVFrame* frame)
         link.SrcRate = frame ? frame->sample_rate : dec->sample_rate;
         AVChannelLayout inLayout{};
         av_channel_layout_copy(&inLayout, frame ? &frame->ch_layout : &dec->ch_layout);
+        av_channel_layout_uninit(&link.SrcLayout);
+        av_channel_layout_copy(&link.SrcLayout, &inLayout);
         if (inLayout.order != AV_CHANNEL_ORDER_NATIVE) {
             const int n = inLayout.nb_channels;
             av_channel_layout_uninit(&inLayout);
             av_channel_layout_default(&inLayout, n);
         }
-        link.SrcChannels = inLayout.nb_channels;
         char layoutText[128] = {};
         av_channel_layout_describe(&inLayout, layoutText, sizeof layoutText);
         av_channel_layout_uninit(&inLayout);
@@ -725,7 +728,7 @@ bool TTranscoder::Filter(TLink& link, AVFrame* frame)
                 ? frame->width != link.SrcWidth || frame->height != link.SrcHeight ||
                       frame->format != link.SrcFormat
                 : frame->format != link.SrcFormat || frame->sample_rate != link.SrcRate ||
-                      frame->ch_layout.nb_channels != link.SrcChannels;
+                      av_channel_layout_compare(&frame->ch_layout, &link.SrcLayout) != 0;
         if (changed && !BuildGraph(link, frame))
             return false;
     }

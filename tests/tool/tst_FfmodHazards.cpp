@@ -73,6 +73,8 @@ private slots:
     void strayDecodingTime();
     void soundStreamLost_data();
     void soundStreamLost();
+    void layoutChange_data();
+    void layoutChange();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -208,6 +210,57 @@ void TFfmodHazardsTest::soundStreamLost()
                                  "and the output would have no sound\r\n"),
              qPrintable(run.Output.right(400)));
     QCOMPARE(EntriesOf(dir), QStringList());
+}
+
+void TFfmodHazardsTest::layoutChange_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<int>("channels");  // of the output: the first part's, as probed
+    QTest::newRow("mono, then stereo, to AC-3") << "mono"
+                                                << "stereo"
+                                                << "ac3" << 1;
+    QTest::newRow("5.1, then stereo, to AC-3") << "5.1"
+                                               << "stereo"
+                                               << "ac3" << 6;
+    QTest::newRow("stereo, then 5.1, to AC-3") << "stereo"
+                                               << "5.1"
+                                               << "ac3" << 2;
+    QTest::newRow("5.1, then mono, to MP3") << "5.1"
+                                            << "mono"
+                                            << "mp3" << 2;
+}
+
+void TFfmodHazardsTest::layoutChange()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, extension);
+    QFETCH(int, channels);
+    // Two AAC streams one after the other in one TS stream, as a broadcast
+    // that changes its sound midway.
+    QByteArray adts;
+    for (const QString& layout : {first, second}) {
+        const QString part = In("part-" + layout + ".aac");
+        QVERIFY(
+            MakeMedia({"-f", "lavfi", "-i", "sine=d=1:r=48000", "-af",
+                       "aformat=channel_layouts=" + layout, "-c:a", "aac", "-f", "adts", part}));
+        adts += ReadAll(part);
+    }
+    QVERIFY(WriteAll(In("joined.aac"), adts));
+    const QString input = In("joined.ts");
+    QVERIFY(MakeMedia({"-i", In("joined.aac"), "-c", "copy", "-f", "mpegts", input}));
+    const QString dir = FreshDir("layout");
+    const QString out = dir + "/joined_ts." + extension;
+    // The audio page's options when the probe filled nothing in.
+    const TRun run =
+        Run(kTool, ConvertArgs(input, "-vn -ar [KHZ] -ab [AKBIT]k -ac [CHANNEL]", out));
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    QCOMPARE(DecodeErrors(out), QString());
+    const QJsonObject probe = Probe(out);
+    QCOMPARE(StreamOf(probe, "audio").value("channels").toInt(), channels);
+    QVERIFY2(qAbs(DurationOf(probe) - 2.0) < 0.3, qPrintable(QString::number(DurationOf(probe))));
 }
 
 QTEST_GUILESS_MAIN(TFfmodHazardsTest)
