@@ -180,15 +180,15 @@ bool TTranscoder::OpenInput()
     m_in = avformat_alloc_context();
     if (!m_in)
         return Fail("Out of memory");
-    m_watchdog.Attach(m_in);
+    m_watchdog.Attach(m_in, path);
     int rc = avformat_open_input(&m_in, url.c_str(), nullptr, nullptr);
     if (m_watchdog.Stalled())
-        return Fail("'" + path + "': " + m_watchdog.Reason());
+        return Fail(m_watchdog.Reason());
     if (rc < 0)
         return Fail("'" + path + "': " + ErrorText(rc));
     rc = avformat_find_stream_info(m_in, nullptr);
     if (m_watchdog.Stalled())
-        return Fail("'" + path + "': " + m_watchdog.Reason());
+        return Fail(m_watchdog.Reason());
     if (rc < 0)
         return Fail("'" + path + "': cannot read its streams: " + ErrorText(rc));
     return true;
@@ -560,6 +560,7 @@ bool TTranscoder::SetUpOutput()
         return Fail(error);
     if (!m_file.Create(path, m_options.Overwrite, error))
         return Fail(error);
+    m_watchdog.SetPartFile(m_file.TemporaryPath());
 
     const bool audioOnly = m_container ? m_container->VideoEncoder == nullptr
                                        : format->video_codec == AV_CODEC_ID_NONE;
@@ -874,7 +875,7 @@ bool TTranscoder::Convert()
     for (;;) {
         const int rc = av_read_frame(m_in, m_packet);
         if (m_watchdog.Stalled())
-            return Fail("'" + m_options.InputPath + "': " + m_watchdog.Reason());
+            return Fail(m_watchdog.Reason());
         if (rc == AVERROR(EAGAIN))
             continue;
         if (rc < 0) {
@@ -899,6 +900,7 @@ bool TTranscoder::Convert()
         Report(false);
     }
 
+    m_watchdog.Stop();
     // Drain decoders, filters and encoders in that order.
     for (const auto& link : m_links) {
         if (!Decode(*link, nullptr) || !Filter(*link, nullptr) || !Encode(*link, nullptr))

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "FfmodTestTools.h"
+#include "convert/ToolOutputLinesUnit.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ private slots:
     void soundStreamLost();
     void layoutChange_data();
     void layoutChange();
+    void stalledReading();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -261,6 +263,35 @@ void TFfmodHazardsTest::layoutChange()
     const QJsonObject probe = Probe(out);
     QCOMPARE(StreamOf(probe, "audio").value("channels").toInt(), channels);
     QVERIFY2(qAbs(DurationOf(probe) - 2.0) < 0.3, qPrintable(QString::number(DurationOf(probe))));
+}
+
+// No damaged input found here makes the reader spin, so the bound is made
+// small enough for the reading of a good file to exceed it.
+void TFfmodHazardsTest::stalledReading()
+{
+    const QString dir = FreshDir("stall");
+    const QString out = dir + "/keep.mp3";
+    QVERIFY(WriteAll(out, "an earlier conversion"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FFMOD_STALL_CPU_SECONDS", "0");
+    process.setProcessEnvironment(env);
+    process.start(kTool, ConvertArgs(In("clip.ts"), "-vn -acodec libmp3lame", out));
+    QVERIFY(process.waitForFinished(60000));
+    const QByteArray output = process.readAll();
+    QCOMPARE(process.exitCode(), 1);
+    // The window takes the last line as the file's reason.
+    TToolOutputLines lines;
+    lines.Add(output.toStdString());
+    lines.Finish();
+    QCOMPARE(QString::fromStdString(FailureReason(lines.Lines())),
+             "'" + In("clip.ts") +
+                 "': damaged input: reading got no further for 0 s of "
+                 "processing time");
+    QCOMPARE(EntriesOf(dir), QStringList{"keep.mp3"});
+    QCOMPARE(ReadAll(out), QByteArray("an earlier conversion"));
 }
 
 QTEST_GUILESS_MAIN(TFfmodHazardsTest)
