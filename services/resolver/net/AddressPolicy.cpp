@@ -1,4 +1,4 @@
-#include "AddressPolicy.h"
+#include "services/resolver/net/AddressPolicy.h"
 
 #include <QHostInfo>
 #include <QNetworkProxy>

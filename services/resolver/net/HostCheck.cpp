@@ -1,4 +1,4 @@
-#include "HostCheck.h"
+#include "services/resolver/net/HostCheck.h"
 
 #include <QHostInfo>
 #include <QNetworkProxy>

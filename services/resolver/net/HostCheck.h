@@ -7,7 +7,7 @@
 // the check and the connection. Through a proxy the proxy resolves and
 // connects: there a literal address is checked, and a name by its form.
 
-#include "AddressPolicy.h"
+#include "services/resolver/net/AddressPolicy.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "MediaTypes.h"
+#include "services/resolver/net/MediaTypes.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
-#include "UrlFetch.h"
+#include "services/resolver/net/UrlFetch.h"
 
-#include "MediaTypes.h"
+#include "services/resolver/net/MediaTypes.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -5,9 +5,9 @@
 // (a direct request goes to the address that was checked). Stops at the response headers unless the
 // response is a web page, whose body it then reads up to a bound.
 
-#include "AddressPolicy.h"
-#include "HostCheck.h"
-#include "ResolverLimits.h"
+#include "services/resolver/net/AddressPolicy.h"
+#include "services/resolver/net/HostCheck.h"
+#include "services/resolver/net/ResolverLimits.h"
 
 #include <QByteArray>
 #include <QObject>

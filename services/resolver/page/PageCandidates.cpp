@@ -1,7 +1,7 @@
-#include "PageCandidates.h"
+#include "services/resolver/page/PageCandidates.h"
 
-#include "MediaTypes.h"
-#include "StreamLinks.h"
+#include "services/resolver/net/MediaTypes.h"
+#include "services/resolver/stream/StreamLinks.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

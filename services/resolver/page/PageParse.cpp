@@ -1,7 +1,7 @@
-#include "PageParse.h"
+#include "services/resolver/page/PageParse.h"
 
-#include "MediaTypes.h"
-#include "PageCandidates.h"
+#include "services/resolver/net/MediaTypes.h"
+#include "services/resolver/page/PageCandidates.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "StreamContainer.h"
+#include "services/resolver/remux/StreamContainer.h"
 
 #include <initializer_list>
 

@@ -1,6 +1,6 @@
-#include "StreamInput.h"
+#include "services/resolver/remux/StreamInput.h"
 
-#include "MediaTypes.h"
+#include "services/resolver/net/MediaTypes.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

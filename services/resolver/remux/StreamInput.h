@@ -6,8 +6,8 @@
 // key). Every connection the demuxer opens is checked; a segment that cannot
 // be opened or breaks off fails the whole stream instead of leaving a gap.
 
-#include "StreamRegistry.h"
-#include "StreamWatch.h"
+#include "services/resolver/remux/StreamSource.h"
+#include "services/resolver/remux/StreamWatch.h"
 
 #include <QUrl>
 

@@ -1,7 +1,7 @@
-#include "StreamRemux.h"
+#include "services/resolver/remux/StreamRemux.h"
 
-#include "StreamContainer.h"
-#include "StreamInput.h"
+#include "services/resolver/remux/StreamContainer.h"
+#include "services/resolver/remux/StreamInput.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -5,8 +5,8 @@
 // written to a sink as the muxer produces them. Runs on a thread of its own
 // (the reads block); the watch stops it.
 
-#include "StreamRegistry.h"
-#include "StreamWatch.h"
+#include "services/resolver/remux/StreamSource.h"
+#include "services/resolver/remux/StreamWatch.h"
 
 #include <cstdint>
 #include <string>

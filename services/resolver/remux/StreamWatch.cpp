@@ -1,4 +1,4 @@
-#include "StreamWatch.h"
+#include "services/resolver/remux/StreamWatch.h"
 
 TStreamWatch::TStreamWatch(std::chrono::milliseconds idleLimit)
     : m_idleLimit(idleLimit), m_lastTouch(TClock::now().time_since_epoch().count())

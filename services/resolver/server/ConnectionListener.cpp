@@ -1,6 +1,6 @@
-#include "ConnectionListener.h"
+#include "services/resolver/server/ConnectionListener.h"
 
-#include "Descriptors.h"
+#include "services/resolver/server/Descriptors.h"
 
 #include <QSocketNotifier>
 #include <QTcpSocket>

@@ -1,4 +1,4 @@
-#include "Descriptors.h"
+#include "services/resolver/server/Descriptors.h"
 
 #include <QDir>
 

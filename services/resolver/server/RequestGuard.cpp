@@ -1,4 +1,4 @@
-#include "RequestGuard.h"
+#include "services/resolver/server/RequestGuard.h"
 
 #include <QHttpServerRequest>
 

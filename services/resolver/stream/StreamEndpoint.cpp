@@ -1,8 +1,8 @@
-#include "StreamEndpoint.h"
+#include "services/resolver/stream/StreamEndpoint.h"
 
-#include "RequestGuard.h"
-#include "StreamRegistry.h"
-#include "StreamServing.h"
+#include "services/resolver/server/RequestGuard.h"
+#include "services/resolver/stream/StreamRegistry.h"
+#include "services/resolver/stream/StreamServing.h"
 
 #include <QHttpServer>
 #include <QHttpServerRequest>

@@ -7,7 +7,7 @@
 // breaks off for the asker too. An unknown or expired token gets 404; a
 // source that cannot be opened, 502.
 
-#include "ResolverLimits.h"
+#include "services/resolver/net/ResolverLimits.h"
 
 #include <QHostAddress>
 

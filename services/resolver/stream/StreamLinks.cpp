@@ -1,8 +1,8 @@
-#include "StreamLinks.h"
+#include "services/resolver/stream/StreamLinks.h"
 
-#include "AddressPolicy.h"
-#include "MediaTypes.h"
-#include "StreamRegistry.h"
+#include "services/resolver/net/AddressPolicy.h"
+#include "services/resolver/net/MediaTypes.h"
+#include "services/resolver/stream/StreamRegistry.h"
 
 namespace {
 

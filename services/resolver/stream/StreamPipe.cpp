@@ -1,4 +1,4 @@
-#include "StreamPipe.h"
+#include "services/resolver/stream/StreamPipe.h"
 
 bool TStreamPipe::Put(QByteArray piece, std::chrono::milliseconds waitLimit)
 {

@@ -1,4 +1,4 @@
-#include "StreamRegistry.h"
+#include "services/resolver/stream/StreamRegistry.h"
 
 #include <QRandomGenerator>
 

@@ -10,7 +10,7 @@
 // program asks twice: once for the size, then for the file, and a short
 // stream may be served whole to the first request already).
 
-#include "AddressPolicy.h"
+#include "services/resolver/remux/StreamSource.h"
 
 #include <QByteArray>
 #include <QList>
@@ -21,18 +21,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-
-struct TStreamSource
-{
-    // One link (a playlist, a manifest or a plain file), or two (video, audio).
-    QList<QUrl> Inputs;
-    // Request headers every fetch of the source carries (Referer,
-    // User-Agent, Cookie, ...).
-    QList<QPair<QByteArray, QByteArray>> Headers;
-    // Where the fetches may go, beyond being http or https: the policy of the
-    // typed link the stream was found for.
-    std::optional<TAddressPolicy> Policy;
-};
 
 class TStreamRegistry
 {

@@ -1,10 +1,10 @@
-#include "StreamServing.h"
+#include "services/resolver/stream/StreamServing.h"
 
 #include <QDateTime>
 #include <QHttpServerResponder>
 #include <QTcpSocket>
 
-#include "ConnectionListener.h"
+#include "services/resolver/server/ConnectionListener.h"
 
 #include <cstdio>
 

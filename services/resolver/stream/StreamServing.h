@@ -5,10 +5,10 @@
 // connection is written only as fast as the asker reads, and the remux waits
 // for it, so memory stays flat; when the asker goes away the remux stops.
 
-#include "StreamPipe.h"
-#include "StreamRegistry.h"
-#include "StreamRemux.h"
-#include "StreamWatch.h"
+#include "services/resolver/remux/StreamRemux.h"
+#include "services/resolver/remux/StreamWatch.h"
+#include "services/resolver/stream/StreamPipe.h"
+#include "services/resolver/stream/StreamRegistry.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "YtDlpAnswer.h"
+#include "services/resolver/ytdlp/YtDlpAnswer.h"
 
 TYtDlpAnswer::TYtDlpAnswer(QNetworkAccessManager* manager, const TResolverLimits& limits,
                            QObject* parent)

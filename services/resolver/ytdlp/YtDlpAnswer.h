@@ -6,9 +6,9 @@
 // with the headers yt-dlp found it with (asked for once without them to
 // find out).
 
-#include "AddressPolicy.h"
-#include "UrlFetch.h"
-#include "YtDlpFormats.h"
+#include "services/resolver/net/AddressPolicy.h"
+#include "services/resolver/net/UrlFetch.h"
+#include "services/resolver/ytdlp/YtDlpFormats.h"
 
 #include <QByteArray>
 #include <QJsonObject>

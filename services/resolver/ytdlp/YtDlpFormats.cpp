@@ -1,6 +1,6 @@
-#include "YtDlpFormats.h"
+#include "services/resolver/ytdlp/YtDlpFormats.h"
 
-#include "MediaTypes.h"
+#include "services/resolver/net/MediaTypes.h"
 
 #include <QJsonArray>
 

@@ -6,7 +6,7 @@
 // (an HLS or DASH playlist, or a video and an audio file to be put
 // together) that this service serves as one file.
 
-#include "StreamRegistry.h"
+#include "services/resolver/stream/StreamRegistry.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "YtDlpNotice.h"
+#include "services/resolver/ytdlp/YtDlpNotice.h"
 
 #include <QDateTime>
 #include <QSet>

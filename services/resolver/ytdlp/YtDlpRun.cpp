@@ -1,8 +1,8 @@
-#include "YtDlpRun.h"
+#include "services/resolver/ytdlp/YtDlpRun.h"
 
-#include "YtDlpFormats.h"
-#include "YtDlpSlots.h"
-#include "YtDlpSpare.h"
+#include "services/resolver/ytdlp/YtDlpFormats.h"
+#include "services/resolver/ytdlp/YtDlpSlots.h"
+#include "services/resolver/ytdlp/YtDlpSpare.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>

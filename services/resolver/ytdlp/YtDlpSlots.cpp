@@ -1,4 +1,4 @@
-#include "YtDlpSlots.h"
+#include "services/resolver/ytdlp/YtDlpSlots.h"
 
 TYtDlpSlots& TYtDlpSlots::Instance()
 {

@@ -1,4 +1,4 @@
-#include "YtDlpSpare.h"
+#include "services/resolver/ytdlp/YtDlpSpare.h"
 
 #include <QCoreApplication>
 #include <QPointer>
