@@ -1,4 +1,4 @@
-#include "ToolOptionsUnit.h"
+#include "tool/ToolOptions.h"
 
 #include <cerrno>
 #include <climits>

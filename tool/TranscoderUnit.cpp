@@ -1,4 +1,4 @@
-#include "TranscoderUnit.h"
+#include "tool/TranscoderUnit.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,19 +19,19 @@ extern "C" {
 #include <memory>
 #include <vector>
 
-#include "AudioSettingsUnit.h"
-#include "CodecChoiceUnit.h"
-#include "ConsoleUnit.h"
-#include "DurationAccountUnit.h"
-#include "EncoderLimitsUnit.h"
-#include "LibraryErrorUnit.h"
-#include "LibraryLogUnit.h"
-#include "OptionBoundsUnit.h"
-#include "OutputCheckUnit.h"
-#include "OutputFileUnit.h"
-#include "OutputTargetUnit.h"
-#include "TimestampGapUnit.h"
-#include "VideoSettingsUnit.h"
+#include "tool/AudioSettings.h"
+#include "tool/CodecChoice.h"
+#include "tool/Console.h"
+#include "tool/DurationAccount.h"
+#include "tool/EncoderLimits.h"
+#include "tool/LibraryError.h"
+#include "tool/LibraryLog.h"
+#include "tool/OptionBounds.h"
+#include "tool/OutputCheck.h"
+#include "tool/OutputFile.h"
+#include "tool/OutputTarget.h"
+#include "tool/TimestampGap.h"
+#include "tool/VideoSettings.h"
 
 namespace {
 
