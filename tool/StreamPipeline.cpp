@@ -95,7 +95,7 @@ void TStreamPipeline::CountDecoded(const AVFrame* frame, std::int64_t pts)
 {
     if (m_type == AVMEDIA_TYPE_AUDIO) {
         const double rate = frame->sample_rate;
-        m_figures.DecodedSamples += static_cast<double>(frame->nb_samples) / frame->sample_rate;
+        m_figures.DecodedSamples += static_cast<double>(frame->nb_samples) / rate;
         m_figures.Decoded.Add(static_cast<double>(pts) / rate,
                               static_cast<double>(pts + frame->nb_samples) / rate);
         return;
