@@ -1,4 +1,4 @@
-#include "LibraryErrorWatch.h"
+#include "tool/LibraryErrorWatch.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,4 +1,4 @@
-#include "ProgressWatchdog.h"
+#include "tool/ProgressWatchdog.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -11,7 +11,7 @@ extern "C" {
 #include <cstdio>
 #include <cstdlib>
 
-#include "ConsoleUnit.h"
+#include "tool/Console.h"
 
 namespace {
 
@@ -80,6 +80,18 @@ void TProgressWatchdog::Progress(std::int64_t timeUs, std::int64_t position)
     }
     if (further)
         m_sinceNs = CpuNanoseconds();
+}
+
+void TProgressWatchdog::NoteRead(const AVFormatContext* input, const AVPacket* packet)
+{
+    const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    const bool known = ts != AV_NOPTS_VALUE && packet->stream_index >= 0 &&
+                       static_cast<unsigned>(packet->stream_index) < input->nb_streams;
+    const std::int64_t us = known
+                                ? av_rescale_q(ts, input->streams[packet->stream_index]->time_base,
+                                               AVRational{1, AV_TIME_BASE})
+                                : AV_NOPTS_VALUE;
+    Progress(us, input->pb ? avio_tell(input->pb) : packet->pos);
 }
 
 void TProgressWatchdog::Stop()

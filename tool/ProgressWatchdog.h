@@ -16,6 +16,7 @@
 #include <thread>
 
 struct AVFormatContext;
+struct AVPacket;
 
 // The processor time (seconds) a run may spend without getting further.
 inline constexpr double kStallCpuSeconds = 15.0;
@@ -41,6 +42,8 @@ public:
     // A packet was read: its time (microseconds, AV_NOPTS_VALUE if none) and
     // the read position.
     void Progress(std::int64_t timeUs, std::int64_t position);
+    // The same for a packet read from input.
+    void NoteRead(const AVFormatContext* input, const AVPacket* packet);
     // Reading is over; what follows (draining the encoders, the check) is
     // not watched.
     void Stop();

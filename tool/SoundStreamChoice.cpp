@@ -1,4 +1,4 @@
-#include "SoundStreamChoice.h"
+#include "tool/SoundStreamChoice.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,4 +1,4 @@
-#include "WavHeader.h"
+#include "tool/WavHeader.h"
 
 #include <cstring>
 #include <fstream>

@@ -8,8 +8,8 @@
 
 #include <sys/stat.h>
 
-#include "FfmodTestTools.h"
 #include "convert/ToolOutputLinesUnit.h"
+#include "tests/tool/FfmodTestTools.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // good and spoilt files made here.
 #include <QtTest>
 
-#include "TestMedia.h"
-#include "tool/LibraryLogUnit.h"
-#include "tool/OutputCheckUnit.h"
+#include "tests/support/TestMedia.h"
+#include "tool/LibraryLog.h"
+#include "tool/OutputCheck.h"
 
 namespace {
 
