@@ -18,11 +18,13 @@
 struct AVFormatContext;
 struct AVPacket;
 
-// The processor time (seconds) a run may spend without getting further.
-inline constexpr double kStallCpuSeconds = 15.0;
+// The processor time (seconds) a run may spend without getting further. A
+// damaged AVI header had its reader creep on for 5 s before it got no further;
+// the fuzz check counts a run over 20 s as a hang.
+inline constexpr double kStallCpuSeconds = 10.0;
 
 // kStallCpuSeconds, or the number of seconds in $FFMOD_STALL_CPU_SECONDS (a
-// smaller bound lets a test see a stall without spending 15 s on it).
+// smaller bound lets a test see a stall without spending 10 s on it).
 double StallCpuSeconds();
 
 class TProgressWatchdog
@@ -48,7 +50,7 @@ public:
     // not watched.
     void Stop();
     bool Stalled() const { return m_stalled; }
-    // "'in.avi': damaged input: reading got no further for 15 s of processing time"
+    // "'in.avi': damaged input: reading got no further for 10 s of processing time"
     std::string Reason() const;
 
 private:
