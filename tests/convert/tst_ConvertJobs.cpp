@@ -334,6 +334,21 @@ private slots:
         QCOMPARE(announcedAtCommand, (std::vector<size_t>{1, 2, 3}));
     }
 
+    void workSecondsFollowTheFilesLengths()
+    {
+        // Each file tells its length (10 s) in its first lines, then half of
+        // it, then the whole; a file not seen yet counts as long as the others.
+        TFakeToolPlan plan;
+        plan.AfterText = ToolLines({"size=      20kB time=10.00 bitrate= 128.0kbits/s"});
+        QVERIFY(m_tool->Install(plan));
+        const TEnvOverride oneAtATime(ToolJobsVariable, "1");
+        TMessageRecorder messages;
+        TRecordingHost host;
+        QCOMPARE(RunJob(false, {"/in/a.avi", "/in/b.avi"}, host), 2);
+        using TWork = std::vector<std::pair<double, double>>;
+        QCOMPARE(host.Work, (TWork{{5, 20}, {10, 20}, {10, 20}, {15, 20}, {20, 20}, {20, 20}}));
+    }
+
     void missingTool_data()
     {
         QTest::addColumn<bool>("audio");
