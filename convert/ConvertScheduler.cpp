@@ -49,7 +49,7 @@ TConvertScheduler::TConvertScheduler(TJobHost& host, TConvertFiles& files,
     : m_host(host),
       m_files(files),
       m_width(std::max(width, 1)),
-      m_threadBudget(RunThreadBudget(processors, m_width)),
+      m_processors(processors),
       m_state(inputs.size())
 {
     for (const std::string& input : inputs)
@@ -104,7 +104,10 @@ bool TConvertScheduler::NextRun(int file)
         if (!plan.LogLine.empty())
             AppendLog(part, plan.LogLine);
         TToolRunner& run = *state.Runner;
-        run.ThreadBudget = m_threadBudget;
+        // The processors are shared among the runs going at once: the width,
+        // or the files still to do at the end of the job.
+        const int going = std::min(m_width, static_cast<int>(m_state.size()) - m_finished);
+        run.ThreadBudget = RunThreadBudget(m_processors, going);
         run.LogLine = [this, part](const std::string& line) { AppendLog(part, line); };
         run.OnPercent = [this, file] { FileProgress(file); };
         run.Launch();

@@ -95,7 +95,7 @@ private:
     TConvertFiles& m_files;
     TStringList m_names;
     int m_width;
-    int m_threadBudget;
+    int m_processors;
     std::vector<TFile> m_state;
     std::vector<int> m_inHand;  // 0-based, in list order
     int m_next = 0;             // the next file to start
