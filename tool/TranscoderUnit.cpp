@@ -22,6 +22,7 @@ extern "C" {
 #include "AudioSettingsUnit.h"
 #include "CodecChoiceUnit.h"
 #include "ConsoleUnit.h"
+#include "DeviceFrame.h"
 #include "DurationAccountUnit.h"
 #include "EncoderLimitsUnit.h"
 #include "LibraryErrorUnit.h"
@@ -73,6 +74,7 @@ struct TLink
     std::int64_t LastVideoPts = AV_NOPTS_VALUE;
     std::int64_t NextEncodePts = AV_NOPTS_VALUE;  // in the encoder's time base
     AVRational FrameRate{25, 1};
+    AVRational OutSar{0, 1};  // video: the output's sample aspect
     double EncodedBytes = 0;
     double EndSeconds = 0;
     TTimestampMender FrameMender{1};  // closes jumps in the decoded frames' times
@@ -362,6 +364,15 @@ bool TTranscoder::AddVideo(AVStream* in)
 
     TVideoChoice video;
     ChooseVideoSettings(codec, dec, m_options, video);
+    const TPictureShape shape =
+        ShapePicture(m_out->oformat->name, codec->id, dec->width, dec->height,
+                     av_guess_sample_aspect_ratio(m_in, in, nullptr), m_options.FrameSize.IsGiven(),
+                     video.Size.Width, video.Size.Height, video.FrameRate);
+    if (!shape.Note.empty())
+        WriteLine(shape.Note);
+    video.Size = TFrameSize{shape.Width, shape.Height};
+    video.FrameRate = shape.FrameRate;
+    link->OutSar = shape.SampleAspect;
     link->FrameRate = video.FrameRate;
 
     AVCodecContext* enc = avcodec_alloc_context3(codec);
@@ -445,10 +456,13 @@ bool TTranscoder::BuildGraph(TLink& link, const AVFrame* frame)
             rc = av_opt_set_int_list(link.Sink, "pix_fmts", formats, AV_PIX_FMT_NONE,
                                      AV_OPT_SEARCH_CHILDREN);
         }
-        std::snprintf(args, sizeof args, "scale=%d:%d:flags=bicubic,fps=%d/%d,format=%s",
-                      enc->width, enc->height, link.FrameRate.num, link.FrameRate.den,
-                      av_get_pix_fmt_name(enc->pix_fmt));
-        spec = args;
+        std::snprintf(args, sizeof args, ",fps=%d/%d,format=%s", link.FrameRate.num,
+                      link.FrameRate.den, av_get_pix_fmt_name(enc->pix_fmt));
+        spec =
+            PictureFilter(link.SrcWidth, link.SrcHeight,
+                          av_guess_sample_aspect_ratio(m_in, link.In, const_cast<AVFrame*>(frame)),
+                          enc->width, enc->height, link.OutSar) +
+            args;
     } else {
         link.SrcFormat = frame ? frame->format : dec->sample_fmt;
         link.SrcRate = frame ? frame->sample_rate : dec->sample_rate;

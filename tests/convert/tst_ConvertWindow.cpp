@@ -449,6 +449,46 @@ private slots:
                      : "Settings changed to what the format takes:\n" + notes.join('\n') + "\n");
     }
 
+    void deviceFormatsSayWhatTheyDid_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("device");
+
+        QTest::newRow("NTSC DVD") << "NTSC DVD HQ (MPG)"
+                                  << "mpg" << QSize(720, 480) << "NTSC DVD";
+        QTest::newRow("PAL DVD") << "PAL DVD HQ (MPG)"
+                                 << "mpg" << QSize(720, 576) << "PAL DVD";
+        QTest::newRow("PSP") << "Video For PSP (MP4)"
+                             << "mp4" << QSize(320, 240) << "PSP";
+    }
+    void deviceFormatsSayWhatTheyDid()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, extension);
+        QFETCH(QSize, size);
+        QFETCH(QString, device);
+        if (!InstallRealTool())
+            QSKIP("the conversion tool is not built");
+        QVERIFY(Prepare(TPage::Video, m_videoInputs.mid(0, 1), format.toUtf8().constData()));
+        TMessageRecorder messages;
+        Ok()->click();
+        QCOMPARE(messages.Texts(), QStringList{MsgVideoConverted});
+        const QJsonObject video = StreamOf(Probe(m_out + "/first_take_mkv." + extension), "video");
+        QCOMPARE(QSize(video.value("width").toInt(), video.value("height").toInt()), size);
+        // The 160x120 input is 4:3.
+        const QString note = QStringLiteral(
+                                 "first.take.mkv: Frame size 160x120 is not what a %1 "
+                                 "plays: using %2x%3 at ")
+                                 .arg(device)
+                                 .arg(size.width())
+                                 .arg(size.height());
+        QVERIFY2(OnlyDetail(messages).contains(note), qPrintable(OnlyDetail(messages)));
+        QVERIFY2(OnlyDetail(messages).contains("frames/s, display aspect 4:3\n"),
+                 qPrintable(OnlyDetail(messages)));
+    }
+
     void realTool_data()
     {
         QTest::addColumn<bool>("audio");
