@@ -1,9 +1,9 @@
-#include "DeviceFrame.h"
+#include "tool/DeviceFrame.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "OptionBoundsUnit.h"
+#include "tool/OptionBounds.h"
 
 namespace {
 
