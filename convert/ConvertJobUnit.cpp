@@ -98,7 +98,19 @@ struct TJobPlan
     TStringList Settings;  // arguments in command order, the format's last
     std::string Extension;
     bool FormatChosen = false;
+    std::string FormatName;  // "MP3", "WAV", ...: how the details name the format
+    TBitRateSource BitRate = TBitRateSource::Other;
 };
+
+// Whose audio bit rate the settings' arguments ARGUMENTS ask for: a value the
+// user chose ("-ab 128k"), the input's ("-ab [AKBIT]k") or none ("-sameq").
+TBitRateSource BitRateSource(const std::string& arguments)
+{
+    if (!arguments.starts_with("-ab "))
+        return TBitRateSource::Other;
+    return arguments.find('[') == std::string::npos ? TBitRateSource::Chosen
+                                                    : TBitRateSource::Input;
+}
 
 void AddSettings(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
                  const std::string& item)
@@ -112,6 +124,7 @@ void SetFormat(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
     const int row = lookup.FindSettingsRow(list, item);
     plan.Settings.emplace_back(SettingsCell(row, 2));
     plan.Extension = SettingsCell(row, 3);
+    plan.FormatName = FormatShortName(item);
     plan.FormatChosen = row >= 0 && plan.Settings.back() != "ERROR";
 }
 
@@ -228,6 +241,7 @@ public:
     std::string DetailText() const
     {
         TJobReport report;
+        report.SetWording(m_plan.FormatName, m_plan.BitRate);
         for (size_t i = 0; i < m_files.size(); ++i) {
             if (!m_files[i].Failure.empty())
                 report.AddFailure(m_plan.InputFiles[i], m_files[i].Failure);
@@ -285,6 +299,7 @@ int RunAudioJob(const TAudioJobInput& input, TJobHost& host)
     plan.DestinationFolder = input.DestinationFolder;
     AddSettings(plan, lookup, "AudioFrequenciesList", input.Frequency);
     AddSettings(plan, lookup, "AudioBitrateList", input.Bitrate);
+    plan.BitRate = BitRateSource(plan.Settings.back());
     AddSettings(plan, lookup, "AudioChannelsModeList", input.Channels);
     SetFormat(plan, lookup, "AudioFormatsForOutput", input.Format);
     return RunJob(plan, host);
@@ -297,6 +312,7 @@ int RunVideoJob(const TVideoJobInput& input, TJobHost& host)
     plan.InputFiles = input.InputFiles;
     plan.DestinationFolder = input.DestinationFolder;
     AddSettings(plan, lookup, "VideoAudioBitrateList", input.AudioBitrate);
+    plan.BitRate = BitRateSource(plan.Settings.back());
     AddSettings(plan, lookup, "VideoVideoBitrateList", input.VideoBitrate);
     AddSettings(plan, lookup, "VideoResolutionList", input.Resolution);
     AddSettings(plan, lookup, "VideoChannelsModeList", input.Channels);

@@ -1,4 +1,4 @@
-#include "TimestampGapUnit.h"
+#include "tool/TimestampGap.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "ProbeCheckUnit.h"
+#include "tool/ProbeCheck.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "LibraryErrorUnit.h"
+#include "tool/LibraryError.h"
 
 bool RecognisedWithoutHint(const std::string& path, const std::string& name,
                            const std::string& demuxer, std::string& reason)

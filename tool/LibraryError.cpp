@@ -1,4 +1,4 @@
-#include "LibraryErrorUnit.h"
+#include "tool/LibraryError.h"
 
 extern "C" {
 #include <libavutil/error.h>

@@ -1,4 +1,4 @@
-#include "ConsoleUnit.h"
+#include "tool/Console.h"
 
 #include <unistd.h>
 

@@ -1,13 +1,13 @@
-#include "VideoSettingsUnit.h"
+#include "tool/VideoSettings.h"
 
 extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
 
-#include "ConsoleUnit.h"
-#include "EncoderLimitsUnit.h"
-#include "OptionBoundsUnit.h"
+#include "tool/Console.h"
+#include "tool/EncoderLimits.h"
+#include "tool/OptionBounds.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "OutputCheckUnit.h"
+#include "tool/OutputCheck.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -8,10 +8,10 @@ extern "C" {
 #include <cstdint>
 #include <memory>
 
-#include "DurationAccountUnit.h"
-#include "FirstFrameUnit.h"
-#include "LibraryErrorUnit.h"
-#include "ProbeCheckUnit.h"
+#include "tool/DurationAccount.h"
+#include "tool/FirstFrame.h"
+#include "tool/LibraryError.h"
+#include "tool/ProbeCheck.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "OutputTargetUnit.h"
+#include "tool/OutputTarget.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

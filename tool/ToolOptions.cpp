@@ -1,4 +1,4 @@
-#include "ToolOptionsUnit.h"
+#include "tool/ToolOptions.h"
 
 #include <cerrno>
 #include <climits>
@@ -175,14 +175,124 @@ bool ParseFrameRateText(const std::string& text, TFrameRate& rate)
     return true;
 }
 
+namespace {
+
+// A value that is not a number keeps the input's setting, with one warning.
+template <typename T>
+void KeepInputSetting(TSetting<T>& setting, const std::string& name, const std::string& value,
+                      TToolOptions& options)
+{
+    setting.State = TSettingState::SameAsInput;
+    options.Warnings.push_back("Option " + name + ": '" + value +
+                               "' is not a value; keeping the input's setting");
+}
+
+// The options without a value; false for any other argument.
+bool ApplyFlag(const std::string& arg, TToolOptions& options)
+{
+    if (arg == "-y")
+        options.Overwrite = true;
+    else if (arg == "-vn")
+        options.NoVideo = true;
+    else if (arg == "-an")
+        options.NoAudio = true;
+    else if (arg == "-sameq")
+        ++options.SameQuality;
+    else
+        return false;
+    return true;
+}
+
+bool TakesValue(const std::string& arg)
+{
+    static const char* const kWithValue[] = {"-i",    "-acodec",    "-vcodec", "-ar", "-ac",
+                                             "-ab",   "-b",         "-aq",     "-s",  "-r",
+                                             "-vtag", "-copyright", "-comment"};
+    bool known = false;
+    for (const char* name : kWithValue)
+        known = known || arg == name;
+    return known;
+}
+
+// The settings read as numbers, rates and sizes.
+void ApplyMeasure(const std::string& arg, const std::string& value, TToolOptions& options)
+{
+    if (arg == "-ar" || arg == "-ac") {
+        TSetting<int>& setting = arg == "-ar" ? options.SampleRate : options.Channels;
+        int v = 0;
+        if (ParsePositiveInt(value, v))
+            setting.Set(v);
+        else
+            KeepInputSetting(setting, arg, value, options);
+    } else if (arg == "-ab" || arg == "-b") {
+        TSetting<std::int64_t>& setting =
+            arg == "-ab" ? options.AudioBitRate : options.VideoBitRate;
+        double v = 0;
+        if (ParseBitRateText(value, v) && v >= 1 && v < 1e10)
+            setting.Set(std::llround(v));
+        else
+            KeepInputSetting(setting, arg, value, options);
+    } else if (arg == "-aq") {
+        double v = 0;
+        bool suffix = false;
+        if (ParseBitRateText(value, v, &suffix) || value == "0") {
+            options.AudioQuality.Set(v);
+            options.AudioQualityHasSuffix = suffix;
+        } else {
+            KeepInputSetting(options.AudioQuality, arg, value, options);
+        }
+    } else if (arg == "-s") {
+        TFrameSize size;
+        if (ParseFrameSizeText(value, size))
+            options.FrameSize.Set(size);
+        else
+            KeepInputSetting(options.FrameSize, arg, value, options);
+    } else if (arg == "-r") {
+        TFrameRate rate;
+        if (ParseFrameRateText(value, rate))
+            options.FrameRate.Set(rate);
+        else
+            KeepInputSetting(options.FrameRate, arg, value, options);
+    }
+}
+
+// An option with its value. False with the reason for a value that cannot
+// stand.
+bool ApplyValue(const std::string& arg, const std::string& value, TToolOptions& options,
+                std::string& error)
+{
+    if (arg == "-i") {
+        if (options.HasInput) {
+            error = "Only one input file is supported: '" + value + "'";
+            return false;
+        }
+        options.InputPath = value;
+        options.HasInput = true;
+    } else if (arg == "-acodec") {
+        options.AudioCodec = value;
+    } else if (arg == "-vcodec") {
+        options.VideoCodec = value;
+    } else if (arg == "-vtag") {
+        if (value.size() != 4) {
+            error = "Invalid value '" + value + "' for option '-vtag': four characters needed";
+            return false;
+        }
+        options.VideoTag = value;
+    } else if (arg == "-copyright") {
+        options.Copyright = value;
+    } else if (arg == "-comment") {
+        options.Comment = value;
+    } else {
+        ApplyMeasure(arg, value, options);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool ParseToolArguments(const std::vector<std::string>& args, TToolOptions& options,
                         std::string& error)
 {
-    auto notNumber = [&options](const std::string& name, const std::string& value) {
-        options.Warnings.push_back("Option " + name + ": '" + value +
-                                   "' is not a value; keeping the input's setting");
-    };
-
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.empty())
@@ -196,32 +306,9 @@ bool ParseToolArguments(const std::vector<std::string>& args, TToolOptions& opti
             options.HasOutput = true;
             continue;
         }
-
-        // Options without a value.
-        if (arg == "-y") {
-            options.Overwrite = true;
+        if (ApplyFlag(arg, options))
             continue;
-        }
-        if (arg == "-vn") {
-            options.NoVideo = true;
-            continue;
-        }
-        if (arg == "-an") {
-            options.NoAudio = true;
-            continue;
-        }
-        if (arg == "-sameq") {
-            ++options.SameQuality;
-            continue;
-        }
-
-        static const char* const kWithValue[] = {"-i",    "-acodec",    "-vcodec", "-ar", "-ac",
-                                                 "-ab",   "-b",         "-aq",     "-s",  "-r",
-                                                 "-vtag", "-copyright", "-comment"};
-        bool known = false;
-        for (const char* name : kWithValue)
-            known = known || arg == name;
-        if (!known) {
+        if (!TakesValue(arg)) {
             error = "Unrecognized option '" + arg + "'";
             return false;
         }
@@ -230,74 +317,8 @@ bool ParseToolArguments(const std::vector<std::string>& args, TToolOptions& opti
             return false;
         }
         const std::string& value = args[++i];
-
-        if (arg == "-i") {
-            if (options.HasInput) {
-                error = "Only one input file is supported: '" + value + "'";
-                return false;
-            }
-            options.InputPath = value;
-            options.HasInput = true;
-        } else if (arg == "-acodec") {
-            options.AudioCodec = value;
-        } else if (arg == "-vcodec") {
-            options.VideoCodec = value;
-        } else if (arg == "-ar" || arg == "-ac") {
-            TSetting<int>& setting = arg == "-ar" ? options.SampleRate : options.Channels;
-            int v = 0;
-            if (ParsePositiveInt(value, v)) {
-                setting.Set(v);
-            } else {
-                setting.State = TSettingState::SameAsInput;
-                notNumber(arg, value);
-            }
-        } else if (arg == "-ab" || arg == "-b") {
-            TSetting<std::int64_t>& setting =
-                arg == "-ab" ? options.AudioBitRate : options.VideoBitRate;
-            double v = 0;
-            if (ParseBitRateText(value, v) && v >= 1 && v < 1e10) {
-                setting.Set(std::llround(v));
-            } else {
-                setting.State = TSettingState::SameAsInput;
-                notNumber(arg, value);
-            }
-        } else if (arg == "-aq") {
-            double v = 0;
-            bool suffix = false;
-            if (ParseBitRateText(value, v, &suffix) || value == "0") {
-                options.AudioQuality.Set(v);
-                options.AudioQualityHasSuffix = suffix;
-            } else {
-                options.AudioQuality.State = TSettingState::SameAsInput;
-                notNumber(arg, value);
-            }
-        } else if (arg == "-s") {
-            TFrameSize size;
-            if (ParseFrameSizeText(value, size)) {
-                options.FrameSize.Set(size);
-            } else {
-                options.FrameSize.State = TSettingState::SameAsInput;
-                notNumber(arg, value);
-            }
-        } else if (arg == "-r") {
-            TFrameRate rate;
-            if (ParseFrameRateText(value, rate)) {
-                options.FrameRate.Set(rate);
-            } else {
-                options.FrameRate.State = TSettingState::SameAsInput;
-                notNumber(arg, value);
-            }
-        } else if (arg == "-vtag") {
-            if (value.size() != 4) {
-                error = "Invalid value '" + value + "' for option '-vtag': four characters needed";
-                return false;
-            }
-            options.VideoTag = value;
-        } else if (arg == "-copyright") {
-            options.Copyright = value;
-        } else if (arg == "-comment") {
-            options.Comment = value;
-        }
+        if (!ApplyValue(arg, value, options, error))
+            return false;
     }
     return true;
 }

@@ -1,4 +1,4 @@
-#include "OptionBoundsUnit.h"
+#include "tool/OptionBounds.h"
 
 #include <cstdint>
 #include <cstdio>

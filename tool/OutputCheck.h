@@ -1,8 +1,8 @@
 // The check of a finished output before it gets its real name: the file must
-// be recognised as media by its content and name (see ProbeCheckUnit.h), and
+// be recognised as media by its content and name (see ProbeCheck.h), and
 // is opened again as its container and its packets are read back (not decoded).
 // Every stream it should hold must have packets that decode to at least one
-// frame (see FirstFrameUnit.h), and each kind of stream must
+// frame (see FirstFrame.h), and each kind of stream must
 // last as long as what its encoder was fed.
 #pragma once
 

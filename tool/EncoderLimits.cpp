@@ -1,4 +1,4 @@
-#include "EncoderLimitsUnit.h"
+#include "tool/EncoderLimits.h"
 
 #include <algorithm>
 #include <cstdlib>

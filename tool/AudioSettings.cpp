@@ -1,13 +1,13 @@
-#include "AudioSettingsUnit.h"
+#include "tool/AudioSettings.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "ConsoleUnit.h"
-#include "EncoderLimitsUnit.h"
-#include "OptionBoundsUnit.h"
+#include "tool/Console.h"
+#include "tool/EncoderLimits.h"
+#include "tool/OptionBounds.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "ToolOptionsUnit.h"
+#include "tool/ToolOptions.h"
 
 struct TAudioChoice
 {

@@ -1,4 +1,4 @@
-#include "DurationAccountUnit.h"
+#include "tool/DurationAccount.h"
 
 #include <algorithm>
 #include <cmath>

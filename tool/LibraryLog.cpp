@@ -1,4 +1,4 @@
-#include "LibraryLogUnit.h"
+#include "tool/LibraryLog.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -8,7 +8,7 @@ extern "C" {
 #include <mutex>
 #include <string>
 
-#include "ConsoleUnit.h"
+#include "tool/Console.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "CodecChoiceUnit.h"
+#include "tool/CodecChoice.h"
 
-#include "ConsoleUnit.h"
+#include "tool/Console.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FirstFrameUnit.h"
+#include "tool/FirstFrame.h"
 
 TFirstFrameProbe::~TFirstFrameProbe()
 {

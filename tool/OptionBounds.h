@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "ToolOptionsUnit.h"
+#include "tool/ToolOptions.h"
 
 // Sample rates any audio format here is written at: 8 kHz to 192 kHz.
 inline constexpr int kLowestSampleRate = 8000;

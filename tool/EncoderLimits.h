@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ToolOptionsUnit.h"
+#include "tool/ToolOptions.h"
 
 // The entry of values nearest to wanted; of two equally near, the larger.
 // values must not be empty.

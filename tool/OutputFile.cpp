@@ -1,4 +1,4 @@
-#include "OutputFileUnit.h"
+#include "tool/OutputFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>

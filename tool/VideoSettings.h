@@ -9,7 +9,7 @@ extern "C" {
 
 #include <string>
 
-#include "ToolOptionsUnit.h"
+#include "tool/ToolOptions.h"
 
 struct TVideoChoice
 {
