@@ -1,9 +1,9 @@
-#include "ThreadBudget.h"
+#include "tool/ThreadBudget.h"
 
 #include <cstdlib>
 #include <thread>
 
-#include "../convert/ToolEnvironment.h"
+#include "convert/ToolEnvironment.h"
 
 namespace {
 
