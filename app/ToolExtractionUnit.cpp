@@ -9,6 +9,7 @@
 
 #include <QResource>
 
+#include "base/ToolFileName.h"
 #include "common/WinSystemFunctionsUnit.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <set>
 #include <system_error>
 
+#include "base/ToolFileName.h"
 #include "common/JobHostUnit.h"
 #include "common/UserMessageUnit.h"
 #include "common/WinSystemFunctionsUnit.h"
