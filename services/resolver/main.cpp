@@ -11,6 +11,8 @@
 
 #include <cstdio>
 
+#include "base/Version.h"
+
 namespace {
 
 bool ParseSeconds(const QString& text, int* milliseconds)
@@ -29,7 +31,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvex-resolver"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.35"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEX_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
