@@ -11,6 +11,7 @@
 
 #include <cstdio>
 
+#include "base/ResolverProtocol.h"
 #include "base/Version.h"
 
 namespace {
@@ -34,9 +35,10 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEX_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Answers GET /get-url/index/link/?link=<link> with the direct media link behind a "
-        "web page link, or \"error\"."));
+    parser.setApplicationDescription(
+        QStringLiteral("Answers GET %1?%2<link> with the direct media link behind a web page "
+                       "link, or \"%3\".")
+            .arg(ResolvePath, ResolveLinkKey, RefusalAnswer));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listenOption(
@@ -115,7 +117,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (port == 0) {
-        std::printf("%u\n", static_cast<unsigned>(bound));
+        std::fputs(PortLine(bound).c_str(), stdout);
         std::fflush(stdout);
     }
     std::fprintf(stderr, "quorvex-resolver listening on %s:%u\n", qPrintable(address.toString()),
