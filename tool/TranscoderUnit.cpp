@@ -33,6 +33,8 @@ extern "C" {
 #include "TimestampGapUnit.h"
 #include "VideoSettingsUnit.h"
 
+#include "base/AsciiCase.h"
+
 namespace {
 
 std::string ExtensionOf(const std::string& path)
@@ -41,7 +43,7 @@ std::string ExtensionOf(const std::string& path)
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    return LowerAscii(path.substr(dot + 1));
+    return AsciiLowerCase(path.substr(dot + 1));
 }
 
 // Codec names as converters printed them in 2007.
@@ -582,7 +584,7 @@ bool TTranscoder::SetUpOutput()
     // Tags: the input's own, then copyright and comment of the command line.
     const AVDictionaryEntry* tag = nullptr;
     while ((tag = av_dict_get(m_in->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
-        const std::string key = LowerAscii(tag->key);
+        const std::string key = AsciiLowerCase(tag->key);
         if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
             key == "encoder")
             continue;
