@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "base/EndWithParent.h"
 
 namespace {
 
@@ -122,9 +123,8 @@ void InstallTerminationHandlers()
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     // The parent may have gone before the request took effect.
-    if (::getppid() != parent)
+    if (!EndWithParent(SIGTERM, parent))
         OnTerminate(SIGTERM);
 }
 
