@@ -6,13 +6,13 @@
 #include <exception>
 #include <random>
 
+#include "base/PartFile.h"
 #include "base/ResolverProtocol.h"
 #include "common/JobHostUnit.h"
 #include "common/StringFunctionsUnit.h"
 #include "common/UserMessageUnit.h"
 #include "common/WinSystemFunctionsUnit.h"
 #include "download/MediaKindUnit.h"
-#include "download/PartFileUnit.h"
 
 namespace {
 
