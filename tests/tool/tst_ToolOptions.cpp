@@ -2,6 +2,7 @@
 // running a conversion.
 #include <QtTest>
 
+#include "ConsolePatterns.h"
 #include "base/ToolConsole.h"
 #include "tool/ConsoleUnit.h"
 #include "tool/EncoderLimitsUnit.h"
@@ -16,23 +17,6 @@ std::vector<std::string> Split(const QString& line)
     for (const QString& part : line.split(QLatin1Char(' ')))
         args.push_back(part.toStdString());
     return args;
-}
-
-// The program's patterns, compiled as its runner does: "." matches line breaks.
-QRegularExpression Matcher(const std::string& pattern)
-{
-    return QRegularExpression(QString::fromStdString(pattern),
-                              QRegularExpression::DotMatchesEverythingOption);
-}
-
-// The groups of the first match of PATTERN in TEXT; empty when none.
-QStringList Groups(const std::string& pattern, const std::string& text)
-{
-    const QRegularExpressionMatch m = Matcher(pattern).match(QString::fromStdString(text));
-    QStringList groups;
-    for (int g = 1; m.hasMatch() && g <= m.lastCapturedIndex(); ++g)
-        groups << m.captured(g);
-    return groups;
 }
 
 }  // namespace
@@ -436,7 +420,7 @@ void TToolOptionsTest::durationLine()
     QFETCH(int, seconds);
     const std::string text = FormatDurationLine(durationUs, startUs, bitRate);
     QCOMPARE(QString::fromStdString(text), line);
-    const QStringList hms = Groups(DurationPattern(), text);
+    const QStringList hms = ConsoleGroups(DurationPattern(), text);
     QCOMPARE(hms.size() == 3, seconds >= 0);
     if (seconds >= 0)
         QCOMPARE(hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toInt(), seconds);
@@ -468,9 +452,9 @@ void TToolOptionsTest::audioLineMatchesProbePatterns()
     const std::string chunk =
         "    Stream #0.0: " + FormatAudioDescription("mp3", rate, channels, bitRate) + "\r\n" +
         kNoOutputLines;
-    QStringList found = Groups(AudioPattern(), chunk);
+    QStringList found = ConsoleGroups(AudioPattern(), chunk);
     if (found.isEmpty())
-        found = Groups(AudioFallbackPattern(), chunk);
+        found = ConsoleGroups(AudioFallbackPattern(), chunk);
     QCOMPARE(found, fields);
 }
 
@@ -501,7 +485,7 @@ void TToolOptionsTest::statusLineMatchesTimePattern()
     QVERIFY(line.ends_with("    \r"));
     QCOMPARE(line.starts_with("frame="), video);
     QCOMPARE(line.find("Lsize=") != std::string::npos, last);
-    const QStringList time = Groups(TimePattern(), line);
+    const QStringList time = ConsoleGroups(TimePattern(), line);
     QCOMPARE(time.size(), 1);
     QCOMPARE(time[0].toInt(), t);
 }
