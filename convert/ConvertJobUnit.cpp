@@ -10,6 +10,7 @@
 
 #include <QThread>
 
+#include "base/ToolFileName.h"
 #include "common/JobHostUnit.h"
 #include "common/UserMessageUnit.h"
 #include "common/WinSystemFunctionsUnit.h"

@@ -12,25 +12,19 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "base/ToolConsole.h"
 #include "common/JobHostUnit.h"
 #include "common/UserMessageUnit.h"
 #include "convert/ToolEnvironment.h"
 
 namespace {
 
-// The patterns the tool's output is read with, as written for the matcher
-// whose rules they rely on: "." matches line breaks too, and "\s" is exactly
-// space, tab, line feed, carriage return or form feed.
-constexpr const char* DurationPattern = R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))";
-constexpr const char* TimePattern = R"(time=(\d+).\d*)";
-constexpr const char* AudioPattern = R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)";
-constexpr const char* AudioFallbackPattern = R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)";
-
-// Rewrites "\s" into the explicit class, because the matcher's own "\s" also
-// takes the vertical tab. Everything else is passed on as it is.
-QString MatcherPattern(const char* pattern)
+// The patterns of base/ToolConsole.h rely on "." matching line breaks too and
+// on "\s" being exactly space, tab, line feed, carriage return or form feed.
+// This matcher's own "\s" also takes the vertical tab, so "\s" is rewritten
+// into the explicit class. Everything else is passed on as it is.
+QString MatcherPattern(std::string_view text)
 {
-    const std::string_view text(pattern);
     std::string result;
     bool inClass = false;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -52,37 +46,42 @@ QString MatcherPattern(const char* pattern)
     return QString::fromLatin1(result.data(), static_cast<qsizetype>(result.size()));
 }
 
-const QRegularExpression& Matcher(const char* pattern)
+QRegularExpression Matcher(const std::string& pattern)
 {
-    // The four patterns are fixed: each is compiled once for the program's life.
-    struct TEntry
-    {
-        const char* Pattern;
-        QRegularExpression Expression;
-    };
-    static const TEntry entries[] = {
-        {DurationPattern, QRegularExpression(MatcherPattern(DurationPattern),
-                                             QRegularExpression::DotMatchesEverythingOption)},
-        {TimePattern, QRegularExpression(MatcherPattern(TimePattern),
-                                         QRegularExpression::DotMatchesEverythingOption)},
-        {AudioPattern, QRegularExpression(MatcherPattern(AudioPattern),
-                                          QRegularExpression::DotMatchesEverythingOption)},
-        {AudioFallbackPattern, QRegularExpression(MatcherPattern(AudioFallbackPattern),
-                                                  QRegularExpression::DotMatchesEverythingOption)},
-    };
-    for (const TEntry& entry : entries) {
-        if (entry.Pattern == pattern)
-            return entry.Expression;
-    }
-    static const QRegularExpression none;
-    return none;
+    return QRegularExpression(MatcherPattern(pattern),
+                              QRegularExpression::DotMatchesEverythingOption);
 }
 
-// The leftmost match of PATTERN in CHUNK; every byte stands for one character.
-QRegularExpressionMatch FirstMatch(const char* pattern, std::string_view chunk)
+// The four patterns are fixed: each is compiled once for the program's life.
+const QRegularExpression& DurationMatcher()
+{
+    static const QRegularExpression matcher = Matcher(DurationPattern());
+    return matcher;
+}
+
+const QRegularExpression& TimeMatcher()
+{
+    static const QRegularExpression matcher = Matcher(TimePattern());
+    return matcher;
+}
+
+const QRegularExpression& AudioMatcher()
+{
+    static const QRegularExpression matcher = Matcher(AudioPattern());
+    return matcher;
+}
+
+const QRegularExpression& AudioFallbackMatcher()
+{
+    static const QRegularExpression matcher = Matcher(AudioFallbackPattern());
+    return matcher;
+}
+
+// The leftmost match of MATCHER in CHUNK; every byte stands for one character.
+QRegularExpressionMatch FirstMatch(const QRegularExpression& matcher, std::string_view chunk)
 {
     const QString text = QString::fromLatin1(chunk.data(), static_cast<qsizetype>(chunk.size()));
-    return Matcher(pattern).match(text);
+    return matcher.match(text);
 }
 
 std::string Group(const QRegularExpressionMatch& match, int group)
@@ -147,12 +146,12 @@ int FileShare(int filesCount)
 
 int ConvertScan(std::string_view chunk, int filesCount, int fileNumber, TScanState& state)
 {
-    const QRegularExpressionMatch duration = FirstMatch(DurationPattern, chunk);
+    const QRegularExpressionMatch duration = FirstMatch(DurationMatcher(), chunk);
     if (duration.hasMatch())
         state.Duration = DurationSeconds(duration);
     if (state.Duration == 0)
         return -1;
-    const QRegularExpressionMatch time = FirstMatch(TimePattern, chunk);
+    const QRegularExpressionMatch time = FirstMatch(TimeMatcher(), chunk);
     if (!time.hasMatch())
         return -1;
     const int percent =
@@ -164,19 +163,19 @@ int ConvertScan(std::string_view chunk, int filesCount, int fileNumber, TScanSta
 
 void ProbeScan(std::string_view chunk, TScanState& state)
 {
-    const QRegularExpressionMatch duration = FirstMatch(DurationPattern, chunk);
+    const QRegularExpressionMatch duration = FirstMatch(DurationMatcher(), chunk);
     if (duration.hasMatch()) {
         state.Duration = DurationSeconds(duration);
         state.ResultText = std::to_string(state.Duration);
     }
 
-    const QRegularExpressionMatch audio = FirstMatch(AudioPattern, chunk);
+    const QRegularExpressionMatch audio = FirstMatch(AudioMatcher(), chunk);
     if (audio.hasMatch()) {
         for (int g = 1; g <= 4; ++g)
             state.ResultText += "|||" + Group(audio, g);
         return;
     }
-    const QRegularExpressionMatch fallback = FirstMatch(AudioFallbackPattern, chunk);
+    const QRegularExpressionMatch fallback = FirstMatch(AudioFallbackMatcher(), chunk);
     if (fallback.hasMatch()) {
         for (int g = 1; g <= 3; ++g)
             state.ResultText += "|||" + Group(fallback, g);

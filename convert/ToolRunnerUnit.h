@@ -21,9 +21,6 @@
 class QProcess;
 class TJobHost;
 
-// The file name the tool is written under, in the temporary directory.
-inline constexpr const char* ToolFileName = "ffmod.exe";
-
 // Largest piece of tool output handled in one pass of the read loop.
 inline constexpr int ToolChunkSize = 1024;
 // Longest wait for tool output before window events are served again (ms).
