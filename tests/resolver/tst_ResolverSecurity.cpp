@@ -5,6 +5,7 @@
 // also plays the proxy through which made-up public names are reached.
 
 #include "AddressPolicy.h"
+#include "RawExchange.h"
 #include "ResolverProcess.h"
 #include "TestHttpServer.h"
 
@@ -20,50 +21,6 @@
 namespace {
 
 constexpr int AskBoundMs = 15000;
-
-struct TRawAnswer
-{
-    int Status = 0;
-    QByteArray Body;
-};
-
-// Sends REQUEST (the bytes of a whole HTTP request) on a connection of its
-// own and reads the answer, which carries a Content-Length.
-TRawAnswer Exchange(quint16 port, const QByteArray& request)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(AskBoundMs))
-        return {};
-    socket.write(request);
-    QDeadlineTimer deadline(AskBoundMs);
-    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() &&
-           socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-    }
-    QByteArray received;
-    while (!deadline.hasExpired()) {
-        const qsizetype headEnd = received.indexOf("\r\n\r\n");
-        if (headEnd >= 0) {
-            const QByteArray head = received.left(headEnd).toLower();
-            const qsizetype at = head.indexOf("content-length:");
-            const qsizetype length =
-                at < 0 ? 0
-                       : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toLongLong();
-            if (received.size() >= headEnd + 4 + length) {
-                TRawAnswer answer;
-                answer.Status = received.mid(9, 3).toInt();
-                answer.Body = received.mid(headEnd + 4, length);
-                return answer;
-            }
-        }
-        if (socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0)
-            break;
-        if (socket.bytesAvailable() > 0 ||
-            socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-            received += socket.readAll();
-    }
-    return {};
-}
 
 // COUNT connections, each sending REQUEST; made one after another, so that
 // none waits on a full listen queue. Fewer when one cannot be made.
@@ -81,6 +38,8 @@ std::vector<std::unique_ptr<QTcpSocket>> Connections(quint16 port, int count,
     }
     return sockets;
 }
+
+const QByteArray ServiceSecret = "0123456789abcdef0123456789ABCDEF";
 
 QByteArray AskRequest(quint16 port, const QByteArray& link)
 {
@@ -109,6 +68,8 @@ private slots:
     // The running service.
     void RequestsFromPagesAreRefused_data();
     void RequestsFromPagesAreRefused();
+    void ServiceGivenASecret_data();
+    void ServiceGivenASecret();
     void PublicLinkNeverLeadsToLocalAddresses_data();
     void PublicLinkNeverLeadsToLocalAddresses();
     void LocalLinkGoesToTheCheckedAddress();
@@ -132,6 +93,8 @@ private:
 
     TTestHttpServer m_web;
     TResolverProcess m_resolver;
+    // Given a secret on its standard input, which stays open.
+    TResolverProcess m_keyed;
     // Reaches the web only through testhttpd as its proxy.
     TResolverProcess m_proxied;
 };
@@ -211,6 +174,8 @@ void TResolverSecurityTest::initTestCase()
 
     QVERIFY(m_resolver.Start({"--listen", "127.0.0.1:0", "--fetch-timeout", "1.5",
                               "--answer-timeout", "3", "--host-name", "MediaBox.example"}));
+    m_keyed.SetStandardInput(ServiceSecret + "\n");
+    QVERIFY(m_keyed.Start({"--listen", "127.0.0.1:0", "--secret-stdin"}));
     QProcessEnvironment proxied = QProcessEnvironment::systemEnvironment();
     proxied.insert("http_proxy", m_web.BaseUrl());
     proxied.remove("no_proxy");
@@ -437,6 +402,48 @@ void TResolverSecurityTest::RequestsFromPagesAreRefused()
         QCOMPARE(RequestsContaining(media), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_resolver.Log().contains(" 403 "), AskBoundMs);
     }
+}
+
+void TResolverSecurityTest::ServiceGivenASecret_data()
+{
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+
+    const QByteArray host = "Host: 127.0.0.1:{rport}\r\n";
+    QTest::newRow("the secret") << host + "X-Quorvex-Key: " + ServiceSecret + "\r\n" << 200;
+    QTest::newRow("the secret, header name in lower case")
+        << host + "x-quorvex-key: " + ServiceSecret + "\r\n"
+        << 200;
+    QTest::newRow("the user's navigation, no secret") << host + ChromiumNavigationHeaders << 403;
+    QTest::newRow("no secret") << host << 403;
+    QTest::newRow("a wrong secret") << host + "X-Quorvex-Key: 0123456789abcdef0123456789ABCDEE\r\n"
+                                    << 403;
+    QTest::newRow("the secret's first half")
+        << host + "X-Quorvex-Key: " + ServiceSecret.left(16) + "\r\n"
+        << 403;
+    QTest::newRow("the secret and a wrong one")
+        << host + "X-Quorvex-Key: " + ServiceSecret + "\r\nX-Quorvex-Key: x\r\n"
+        << 403;
+    QTest::newRow("the secret, but from a page")
+        << host + "X-Quorvex-Key: " + ServiceSecret + "\r\nOrigin: null\r\n"
+        << 403;
+}
+
+void TResolverSecurityTest::ServiceGivenASecret()
+{
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+
+    static int rowNumber = 0;
+    const QByteArray media = "keyed" + QByteArray::number(++rowNumber) + ".mp4";
+    headers.replace("{rport}", QByteArray::number(m_keyed.Port()));
+    const QByteArray link = Expand("{base}/guard/") + media;
+    const TRawAnswer answer = Exchange(m_keyed.Port(), "GET /get-url/index/link/?link=" + link +
+                                                           " HTTP/1.1\r\n" + headers + "\r\n");
+    QCOMPARE(answer.Status, status);
+    QCOMPARE(answer.Body, status == 200 ? link : QByteArray("error"));
+    if (status == 403)
+        QCOMPARE(RequestsContaining(media), 0);
 }
 
 void TResolverSecurityTest::PublicLinkNeverLeadsToLocalAddresses_data()
