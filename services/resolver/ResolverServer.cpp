@@ -2,6 +2,7 @@
 
 #include "ConnectionListener.h"
 #include "Descriptors.h"
+#include "HttpRequestGate.h"
 #include "RequestGuard.h"
 #include "ResolveJob.h"
 #include "StreamEndpoint.h"
@@ -72,6 +73,7 @@ bool Refused(const QHttpServerRequest& request, QHttpServerResponder& responder)
 TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
     : QObject(parent), m_limits(limits)
 {
+    THttpRequestGate::SetLog(&LogLine);
     // A user behind a proxy reaches the web the way the rest of the desktop does.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 

@@ -70,3 +70,36 @@ inline TRawAnswer Exchange(quint16 port, const QByteArray& request, int boundMs 
     }
     return {};
 }
+
+// Sends REQUEST on a connection of its own and reads answers until the
+// service closes the connection or BOUNDMS pass (UNTILCLOSED), or until
+// COUNT answers came (not UNTILCLOSED). CLOSED tells whether the service
+// closed it meanwhile.
+inline QList<TRawAnswer> Converse(quint16 port, const QByteArray& request, qsizetype count,
+                                  bool untilClosed, bool* closed, int boundMs = 5000)
+{
+    QList<TRawAnswer> answers;
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    *closed = false;
+    if (!socket.waitForConnected(boundMs))
+        return answers;
+    socket.write(request);
+    QByteArray received;
+    QDeadlineTimer deadline(boundMs);
+    while (!deadline.hasExpired()) {
+        received += socket.readAll();
+        TRawAnswer answer;
+        while (const qsizetype used = ParseRawAnswer(received, &answer)) {
+            answers.append(answer);
+            received.remove(0, used);
+        }
+        if (socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0)
+            break;
+        if (!untilClosed && answers.size() >= count)
+            break;
+        socket.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)));
+    }
+    *closed = socket.state() == QAbstractSocket::UnconnectedState;
+    return answers;
+}

@@ -73,6 +73,8 @@ private slots:
     void PublicLinkNeverLeadsToLocalAddresses_data();
     void PublicLinkNeverLeadsToLocalAddresses();
     void LocalLinkGoesToTheCheckedAddress();
+    void HttpDetails_data();
+    void HttpDetails();
     void IdleConnectionsAreClosed();
     void ManyIdleConnectionsAgainstFewFiles();
     void BusyJobsAgainstFewFiles();
@@ -495,6 +497,112 @@ void TResolverSecurityTest::LocalLinkGoesToTheCheckedAddress()
     });
     QVERIFY(checked != requests.end());
     QCOMPARE(checked->Header("Host"), Expand("localhost:{port}"));
+}
+
+void TResolverSecurityTest::HttpDetails_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QList<int>>("statuses");       // of the answers, in order
+    QTest::addColumn<bool>("closed");               // the service closes the connection after them
+    QTest::addColumn<QByteArrayList>("unfetched");  // links that must never be fetched
+
+    const QByteArray host = "Host: 127.0.0.1:{rport}\r\n";
+    const QByteArray ask = "/get-url/index/link/?link={base}/guard/";
+    const auto get = [&](const QByteArray& path, const QByteArray& version = "HTTP/1.1") {
+        return "GET " + path + " " + version + "\r\n" + host;
+    };
+    const auto row = [](const char* name, const QByteArray& request, QList<int> statuses,
+                        bool closed, const QByteArrayList& unfetched = {}) {
+        QTest::newRow(name) << request << statuses << closed << unfetched;
+    };
+    // Kept alive: two requests in one go, two answers, still open.
+    row("HTTP/1.1 keeps the connection", get("/other") + "\r\n" + get("/other") + "\r\n",
+        {404, 404}, false);
+    row("a request sent in two pieces",
+        get(ask + "split.mp4").left(30) + "|" + get(ask + "split.mp4").mid(30) + "\r\n", {200},
+        false);
+    row("Connection: close", get(ask + "close.mp4") + "Connection: close\r\n\r\n", {200}, true);
+    row("Connection: keep-alive, Close", get("/other") + "Connection: keep-alive, Close\r\n\r\n",
+        {404}, true);
+    row("HTTP/1.0", get(ask + "old.mp4", "HTTP/1.0") + "\r\n", {200}, true);
+    row("nothing after HTTP/1.0's request is served",
+        get("/other", "HTTP/1.0") + "\r\n" + get(ask + "after10.mp4") + "\r\n", {404}, true,
+        {"after10.mp4"});
+    row("Content-Length: 0", get(ask + "zero.mp4") + "Content-Length: 0\r\n\r\n", {200}, false);
+    // Refused with 400, and nothing after them is taken.
+    row("absolute-form target",
+        "GET http://other.test" + ask + "absolute.mp4 HTTP/1.1\r\n" + host + "\r\n", {400}, true,
+        {"absolute.mp4"});
+    row("authority-form target", "CONNECT 127.0.0.1:{port} HTTP/1.1\r\n" + host + "\r\n", {400},
+        true);
+    const QByteArray smuggled = "0\r\n\r\n" + get(ask + "smuggled.mp4") + "\r\n";
+    row("Content-Length and Transfer-Encoding",
+        get(ask + "framed.mp4") + "Content-Length: " + QByteArray::number(smuggled.size()) +
+            "\r\nTransfer-Encoding: chunked\r\n\r\n" + smuggled,
+        {400}, true, {"framed", "smuggled"});
+    row("Transfer-Encoding and Content-Length",
+        get(ask + "framed2.mp4") + "Transfer-Encoding: chunked\r\nContent-Length: 4\r\n\r\n" +
+            smuggled,
+        {400}, true, {"framed", "smuggled"});
+    row("a chunked body",
+        get(ask + "framed-chunked.mp4") + "Transfer-Encoding: chunked\r\n\r\n" + smuggled, {400},
+        true, {"framed", "smuggled"});
+    row("a body", get(ask + "framed-body.mp4") + "Content-Length: 5\r\n\r\nhello", {400}, true,
+        {"framed", "smuggled"});
+    row("two Content-Lengths",
+        get(ask + "framed-twice.mp4") + "Content-Length: 0\r\nContent-Length: 0\r\n\r\n", {400},
+        true, {"framed", "smuggled"});
+    row("a folded header line",
+        get(ask + "framed-fold.mp4") + "X-A: 1\r\n Transfer-Encoding: chunked\r\n\r\n", {400}, true,
+        {"framed", "smuggled"});
+    row("a blank before the colon", get(ask + "framed-blank.mp4") + "Content-Length : 9\r\n\r\n",
+        {400}, true, {"framed", "smuggled"});
+    row("HTTP/2.0", get(ask + "framed-two.mp4", "HTTP/2.0") + "\r\n", {400}, true,
+        {"framed", "smuggled"});
+    row("a second request after a refused one",
+        "GET http://other.test/ HTTP/1.1\r\n" + host + "\r\n" + get(ask + "next.mp4") + "\r\n",
+        {400}, true, {"next.mp4"});
+}
+
+void TResolverSecurityTest::HttpDetails()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QList<int>, statuses);
+    QFETCH(bool, closed);
+    QFETCH(QByteArrayList, unfetched);
+
+    request = Expand(request).replace("{rport}", QByteArray::number(m_resolver.Port()));
+    const QList<QByteArray> pieces = request.split('|');
+    bool wasClosed = false;
+    QList<TRawAnswer> answers;
+    if (pieces.size() == 1) {
+        answers = Converse(m_resolver.Port(), request, statuses.size(), closed, &wasClosed);
+    } else {
+        // The second piece once the first has gone out on its own.
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_resolver.Port());
+        QVERIFY(socket.waitForConnected(AskBoundMs));
+        socket.write(pieces.at(0));
+        QVERIFY(socket.waitForBytesWritten(AskBoundMs));
+        QTest::qWait(50);  // lets the service read the first piece by itself
+        socket.write(pieces.at(1));
+        QByteArray received;
+        TRawAnswer answer;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (received += socket.readAll(), ParseRawAnswer(received, &answer) > 0), AskBoundMs);
+        answers.append(answer);
+    }
+    QList<int> got;
+    for (const TRawAnswer& answer : answers)
+        got.append(answer.Status);
+    QCOMPARE(got, statuses);
+    QCOMPARE(wasClosed, closed);
+    for (const QByteArray& link : unfetched)
+        QCOMPARE(RequestsContaining(link), 0);
+    if (statuses.contains(400)) {
+        QCOMPARE(answers.first().Body, QByteArray("error"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_resolver.Log().contains(" 400 ("), AskBoundMs);
+    }
 }
 
 void TResolverSecurityTest::IdleConnectionsAreClosed()
