@@ -80,8 +80,8 @@ bool ProcessAlive(qint64 pid)
 
 // A stand-in for yt-dlp in a folder put first on PATH. It reads the link
 // from its standard input, notes its process id in "started", then does what "mode" says: "hang"
-// sleeps, "fail" prints an error, anything else prints "claim" as its log line (unless empty) and
-// "answer.json" as its result.
+// sleeps, "fail" prints an error, "slow" answers after 2 s, anything else at once: it prints
+// "claim" as its log line (unless empty) and "answer.json" as its result.
 class TFakeYtDlp
 {
 public:
@@ -94,6 +94,7 @@ public:
             "echo $$ >> \"$dir/started\"\n"
             "case $(cat \"$dir/mode\") in\n"
             "hang) exec sleep 300 ;;\n"
+            "slow) sleep 2 ;;\n"
             "fail) echo \"ERROR: Unsupported URL: $link\" >&2; exit 1 ;;\n"
             "esac\n"
             "claim=$(cat \"$dir/claim\")\n"
@@ -152,6 +153,7 @@ private slots:
     void OrderOfExtractorAndPageRules();
     void HangingYtDlpKilledAtAnswerTimeout();
     void AtMostThreeRunsAtOnce();
+    void SlowAnswersOutlastTheIdleTimeOut();
     void WithoutYtDlp_data();
     void WithoutYtDlp();
     void ScriptPlayersResolvedByYtDlp_data();
@@ -586,6 +588,31 @@ void TResolverYtDlpTest::AtMostThreeRunsAtOnce()
 
     asks.clear();
     QTRY_COMPARE_WITH_TIMEOUT(fake.Alive(), 0, 20000);
+}
+
+void TResolverYtDlpTest::SlowAnswersOutlastTheIdleTimeOut()
+{
+    // Every run takes longer than a connection may be idle, and the fourth
+    // asker waits for a run's slot first: each answer still arrives.
+    TFakeYtDlp fake;
+    QVERIFY(fake.Ok());
+    QVERIFY(fake.Set("slow", "fakesite", Expand(R"({"extractor_key": "FakeSite", "formats": [
+        {"format_id": "0", "url": "{base}/media/slow.mp4", "protocol": "http"}]})")));
+    TEnvOverride path("PATH", fake.PathValue());
+    TResolverProcess resolver;
+    QVERIFY(resolver.Start(
+        {"--listen", "127.0.0.1:0", "--idle-timeout", "0.5", "--answer-timeout", "30"}));
+
+    std::vector<std::unique_ptr<QNetworkReply>> asks;
+    for (int i = 0; i < 4; ++i)
+        asks.emplace_back(
+            StartAsking(resolver, Expand("{base}/p/video?slow=" + QByteArray::number(i))));
+    for (const auto& ask : asks) {
+        QTRY_VERIFY_WITH_TIMEOUT(ask->isFinished(), AskBoundMs);
+        QCOMPARE(ask->error(), QNetworkReply::NoError);
+        QCOMPARE(ask->readAll(), Expand("{base}/media/slow.mp4"));
+    }
+    QCOMPARE(fake.Started().size(), 4);
 }
 
 // ---------------------------------------------------------------------------
