@@ -59,7 +59,7 @@ void THttpRequestGate::AnswerFinished(QTcpSocket* socket)
         QMetaObject::invokeMethod(gate, &THttpRequestGate::CloseIfAnswered, Qt::QueuedConnection);
 }
 
-QByteArray THttpRequestGate::Refusal(const QByteArray& head, bool* closeAfter)
+QList<QByteArray> THttpRequestGate::HeadLines(const QByteArray& head)
 {
     QList<QByteArray> lines = head.split('\n');
     for (QByteArray& line : lines) {
@@ -68,6 +68,12 @@ QByteArray THttpRequestGate::Refusal(const QByteArray& head, bool* closeAfter)
     }
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
+    return lines;
+}
+
+QByteArray THttpRequestGate::Refusal(const QByteArray& head, bool* closeAfter)
+{
+    const QList<QByteArray> lines = HeadLines(head);
     if (lines.isEmpty())
         return "no request line";
 

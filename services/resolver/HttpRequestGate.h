@@ -13,6 +13,7 @@
 // closed once its answer is written.
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
@@ -38,6 +39,10 @@ public:
     // The answer SOCKET waited for has been handed over: a connection that
     // was asked to end after it is closed once it is written.
     static void AnswerFinished(QTcpSocket* socket);
+
+    // The lines of a request head without their line ends (CRLF or LF),
+    // the blank line that ends it left out.
+    static QList<QByteArray> HeadLines(const QByteArray& head);
 
     // Why the whole head HEAD (request line and header lines, without the
     // blank line that ends it) is refused, or empty; CLOSEAFTER tells

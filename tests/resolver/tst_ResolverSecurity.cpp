@@ -8,6 +8,7 @@
 #include "RawExchange.h"
 #include "ResolverProcess.h"
 #include "TestHttpServer.h"
+#include "YtDlpProxy.h"
 
 #include <QtTest>
 
@@ -64,6 +65,8 @@ private slots:
     void PublicLinkNeverReachesLocalSpellings_data();
     void PublicLinkNeverReachesLocalSpellings();
     void TypedNameSettlesOnItsFirstLookup();
+    void ExtractorProxyKeepsToTheRules_data();
+    void ExtractorProxyKeepsToTheRules();
 
     // The running service.
     void RequestsFromPagesAreRefused_data();
@@ -335,6 +338,81 @@ void TResolverSecurityTest::TypedNameSettlesOnItsFirstLookup()
     QVERIFY(!mixed.Admit("mixed.example.org", publicAddress + loopback));
     QVERIFY(!mixed.Admit("mixed.example.org", loopback));
     QVERIFY(!mixed.Admit("cdn.example.org", {}));
+}
+
+void TResolverSecurityTest::ExtractorProxyKeepsToTheRules_data()
+{
+    QTest::addColumn<QByteArray>("typed");     // the link being resolved; empty: none yet
+    QTest::addColumn<QByteArray>("request");   // what yt-dlp sends the proxy
+    QTest::addColumn<int>("status");           // of the answer yt-dlp gets
+    QTest::addColumn<QByteArray>("tunneled");  // sent through a CONNECT tunnel, when not empty
+    QTest::addColumn<QByteArray>("path");      // whether testhttpd saw it: status 200
+
+    const QByteArray publicLink = "http://public.example/watch";
+    const QByteArray localLink = "{base}/watch";
+    const auto get = [](const QByteArray& origin, const QByteArray& path) {
+        return "GET " + origin + path + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    };
+    const QByteArray connect =
+        "CONNECT 127.0.0.1:{port} HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n";
+    const QByteArray inner = "GET /media/through.mp4 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const auto row = [](const char* name, const QByteArray& typed, const QByteArray& request,
+                        int status, const QByteArray& tunneled, const char* path) {
+        QTest::newRow(name) << typed << request << status << tunneled << QByteArray(path);
+    };
+    row("public link, loopback address", publicLink,
+        get("http://127.0.0.1:{port}", "/media/px1.mp4"), 403, {}, "px1");
+    row("public link, another spelling", publicLink, get("http://0x7f.1:{port}", "/media/px2.mp4"),
+        403, {}, "px2");
+    row("public link, IPv4-mapped", publicLink,
+        get("http://[::ffff:127.0.0.1]:{port}", "/media/px3.mp4"), 403, {}, "px3");
+    row("public link, localhost", publicLink, get("http://localhost:{port}", "/media/px4.mp4"), 403,
+        {}, "px4");
+    row("public link, tunnel to loopback", publicLink, connect, 403, inner, "through");
+    row("public link, private network", publicLink, get("http://10.1.2.3", "/media/px5.mp4"), 403,
+        {}, "px5");
+    row("no link yet", {}, get("http://127.0.0.1:{port}", "/media/px6.mp4"), 403, {}, "px6");
+    row("not a proxy request", localLink, get("", "/media/px7.mp4"), 400, {}, "px7");
+    // A link typed for this machine may lead here, to the checked address.
+    row("local link, loopback address", localLink, get("http://localhost:{port}", "/media/px8.mp4"),
+        200, {}, "px8");
+    row("local link, tunnel", localLink, connect, 200, inner, "through");
+}
+
+void TResolverSecurityTest::ExtractorProxyKeepsToTheRules()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    QFETCH(QByteArray, tunneled);
+    QFETCH(QByteArray, path);
+
+    const qsizetype before = RequestsContaining(path);
+    TYtDlpProxy proxy;
+    QVERIFY(proxy.Listen());
+    if (!typed.isEmpty())
+        proxy.SetPolicy(TAddressPolicy::ForTypedLink(QUrl::fromEncoded(Expand(typed))), AskBoundMs);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, QUrl(proxy.Url()).port());
+    QVERIFY(socket.waitForConnected(AskBoundMs));
+    socket.write(Expand(request));
+    QByteArray received;
+    const auto answered = [&] {
+        received += socket.readAll();
+        return received.contains("\r\n\r\n");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(answered(), AskBoundMs);
+    int got = received.mid(9, 3).toInt();
+    if (!tunneled.isEmpty() && got == 200) {
+        // Past the proxy's own answer, the origin's.
+        QVERIFY(received.startsWith("HTTP/1.1 200 Connection established\r\n\r\n"));
+        received.clear();
+        socket.write(tunneled);
+        QTRY_VERIFY_WITH_TIMEOUT(answered(), AskBoundMs);
+        got = received.mid(9, 3).toInt();
+    }
+    QCOMPARE(got, status);
+    QCOMPARE(RequestsContaining(path) > before, status == 200);
 }
 
 void TResolverSecurityTest::RequestsFromPagesAreRefused_data()
