@@ -4,11 +4,11 @@
 // against real quorvex-resolver processes and testhttpd on 127.0.0.1, which
 // also plays the proxy through which made-up public names are reached.
 
-#include "AddressPolicy.h"
 #include "RawExchange.h"
 #include "ResolverProcess.h"
 #include "TestHttpServer.h"
-#include "YtDlpProxy.h"
+#include "services/resolver/net/AddressPolicy.h"
+#include "services/resolver/ytdlp/YtDlpProxy.h"
 
 #include <QtTest>
 
