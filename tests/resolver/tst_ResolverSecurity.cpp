@@ -604,8 +604,8 @@ void TResolverSecurityTest::HttpDetails_data()
         {404}, true);
     row("HTTP/1.0", get(ask + "old.mp4", "HTTP/1.0") + "\r\n", {200}, true);
     row("nothing after HTTP/1.0's request is served",
-        get("/other", "HTTP/1.0") + "\r\n" + get(ask + "after10.mp4") + "\r\n", {404}, true,
-        {"after10.mp4"});
+        get("/other", "HTTP/1.0") + "\r\n" + get(ask + "behind-http10.mp4") + "\r\n", {404}, true,
+        {"behind-http10.mp4"});
     row("Content-Length: 0", get(ask + "zero.mp4") + "Content-Length: 0\r\n\r\n", {200}, false);
     // Refused with 400, and nothing after them is taken.
     row("absolute-form target",
