@@ -91,7 +91,19 @@ struct TJobPlan
     TStringList Settings;  // arguments in command order, the format's last
     std::string Extension;
     bool FormatChosen = false;
+    std::string FormatName;  // "MP3", "WAV", ...: how the details name the format
+    TBitRateSource BitRate = TBitRateSource::Other;
 };
+
+// Whose audio bit rate the settings' arguments ARGUMENTS ask for: a value the
+// user chose ("-ab 128k"), the input's ("-ab [AKBIT]k") or none ("-sameq").
+TBitRateSource BitRateSource(const std::string& arguments)
+{
+    if (!arguments.starts_with("-ab "))
+        return TBitRateSource::Other;
+    return arguments.find('[') == std::string::npos ? TBitRateSource::Chosen
+                                                    : TBitRateSource::Input;
+}
 
 void AddSettings(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
                  const std::string& item)
@@ -105,6 +117,7 @@ void SetFormat(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
     const int row = lookup.FindSettingsRow(list, item);
     plan.Settings.emplace_back(SettingsCell(row, 2));
     plan.Extension = SettingsCell(row, 3);
+    plan.FormatName = FormatShortName(item);
     plan.FormatChosen = row >= 0 && plan.Settings.back() != "ERROR";
 }
 
@@ -156,6 +169,7 @@ int RunJob(const TJobPlan& plan, TJobHost& host)
     const int filesCount = static_cast<int>(plan.InputFiles.size());
     int converted = 0;
     TJobReport report;
+    report.SetWording(plan.FormatName, plan.BitRate);
     // Places no output may go to: the job's own inputs (converting one file
     // must never destroy another that is still to come, or one the user chose
     // as a source) and the outputs this job has written already.
@@ -226,6 +240,7 @@ int RunAudioJob(const TAudioJobInput& input, TJobHost& host)
     plan.DestinationFolder = input.DestinationFolder;
     AddSettings(plan, lookup, "AudioFrequenciesList", input.Frequency);
     AddSettings(plan, lookup, "AudioBitrateList", input.Bitrate);
+    plan.BitRate = BitRateSource(plan.Settings.back());
     AddSettings(plan, lookup, "AudioChannelsModeList", input.Channels);
     SetFormat(plan, lookup, "AudioFormatsForOutput", input.Format);
     return RunJob(plan, host);
@@ -238,6 +253,7 @@ int RunVideoJob(const TVideoJobInput& input, TJobHost& host)
     plan.InputFiles = input.InputFiles;
     plan.DestinationFolder = input.DestinationFolder;
     AddSettings(plan, lookup, "VideoAudioBitrateList", input.AudioBitrate);
+    plan.BitRate = BitRateSource(plan.Settings.back());
     AddSettings(plan, lookup, "VideoVideoBitrateList", input.VideoBitrate);
     AddSettings(plan, lookup, "VideoResolutionList", input.Resolution);
     AddSettings(plan, lookup, "VideoChannelsModeList", input.Channels);

@@ -8,6 +8,7 @@ extern "C" {
 
 #include "tool/AudioSettings.h"
 #include "tool/Console.h"
+#include "tool/DeviceFrame.h"
 #include "tool/LibraryError.h"
 #include "tool/StreamDescriptions.h"
 #include "tool/VideoSettings.h"
@@ -186,7 +187,7 @@ std::unique_ptr<TStreamPipeline> TStreamSetup::Video(AVStream* in, std::string& 
     if (!dec || !ResolveEncoder(AVMEDIA_TYPE_VIDEO, choice, error))
         return nullptr;
     AVRational frameRate{25, 1};
-    TCodecContext enc = VideoEncoder(dec.get(), choice, frameRate, error);
+    TCodecContext enc = VideoEncoder(in, dec.get(), choice, frameRate, error);
     if (!enc)
         return nullptr;
     auto pipeline = std::make_unique<TStreamPipeline>(in, std::move(dec), std::move(enc), frameRate,
@@ -208,12 +209,24 @@ std::unique_ptr<TStreamPipeline> TStreamSetup::Video(AVStream* in, std::string& 
 }
 
 // The picture encoder with its settings, not yet open.
-TCodecContext TStreamSetup::VideoEncoder(const AVCodecContext* dec, const TEncoderChoice& choice,
-                                         AVRational& frameRate, std::string& error) const
+TCodecContext TStreamSetup::VideoEncoder(const AVStream* in, const AVCodecContext* dec,
+                                         const TEncoderChoice& choice, AVRational& frameRate,
+                                         std::string& error) const
 {
     const AVCodec* codec = choice.Codec;
     TVideoChoice video;
     ChooseVideoSettings(codec, dec, m_options, video);
+    // A device's frame, and the pixel shape that keeps the input's aspect.
+    // (The stream's aspect, as players take it, before the decoder's.)
+    const AVRational inSar =
+        in->sample_aspect_ratio.num > 0 ? in->sample_aspect_ratio : dec->sample_aspect_ratio;
+    const TPictureShape shape = ShapePicture(m_output.Format()->name, codec->id, dec->width,
+                                             dec->height, inSar, m_options.FrameSize.IsGiven(),
+                                             video.Size.Width, video.Size.Height, video.FrameRate);
+    if (!shape.Note.empty())
+        WriteLine(shape.Note);
+    video.Size = TFrameSize{shape.Width, shape.Height};
+    video.FrameRate = shape.FrameRate;
     frameRate = video.FrameRate;
     TCodecContext enc(avcodec_alloc_context3(codec));
     if (!enc) {
@@ -224,6 +237,7 @@ TCodecContext TStreamSetup::VideoEncoder(const AVCodecContext* dec, const TEncod
     enc->height = video.Size.Height;
     enc->pix_fmt = video.PixelFormat;
     enc->framerate = video.FrameRate;
+    enc->sample_aspect_ratio = shape.SampleAspect;  // the graph's output is shown so
     enc->time_base = av_inv_q(video.FrameRate);
     enc->thread_count = 0;
     if (choice.Tag)

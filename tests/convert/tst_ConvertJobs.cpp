@@ -226,7 +226,8 @@ private slots:
         QTest::addColumn<bool>("writes");
         QTest::addColumn<int>("converted");
         QTest::addColumn<QByteArray>("after");  // printed after the output is written
-        // The box's detail: one entry per file (%n its name, %o its output).
+        // The box's detail: one entry per file (%n its name, %o its output,
+        // %f the format's short name).
         QTest::addColumn<QString>("heading");
         QTest::addColumn<QString>("entry");
 
@@ -258,8 +259,8 @@ private slots:
                 << failed << "%n: damaged input: 0.05 of 3.0 s could be read";
             QTest::addRow("%sconverted with a changed setting", page)
                 << audio << ProgressOutput << 0 << true << 2
-                << ToolLines({"Sample rate 8000 Hz is not supported by ac3: using 32000 Hz"})
-                << changed << "%n: Sample rate 8000 Hz is not supported by ac3: using 32000 Hz";
+                << ToolLines({"Sample rate 8000 Hz is not supported by libmp3lame: using 32000 Hz"})
+                << changed << "%n: Sample rate 8000 Hz is not supported by %f: using 32000 Hz";
         }
     }
     void closingMessage()
@@ -289,6 +290,7 @@ private slots:
                 detail +=
                     QString(entry)
                         .replace("%n", QString("%1.wav").arg(name))
+                        .replace("%f", audio ? "MP3" : "AVI")
                         .replace("%o",
                                  QString("%1/%2_wav.%3").arg(m_out, name, audio ? "mp3" : "avi")) +
                     "\n";
