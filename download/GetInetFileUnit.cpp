@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <limits>
 
+#include "base/PartFile.h"
+#include "base/ResolverProtocol.h"
 #include "common/JobHostUnit.h"
-#include "common/ResolverProtocol.h"
 #include "common/StringFunctionsUnit.h"
 #include "common/UserMessageUnit.h"
 #include "download/HttpExchangeUnit.h"
-#include "download/PartFileUnit.h"
 
 namespace {
 

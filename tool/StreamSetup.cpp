@@ -11,6 +11,7 @@ extern "C" {
 #include "tool/DeviceFrame.h"
 #include "tool/LibraryError.h"
 #include "tool/StreamDescriptions.h"
+#include "tool/ThreadBudget.h"
 #include "tool/VideoSettings.h"
 
 namespace {
@@ -71,7 +72,7 @@ TCodecContext TStreamSetup::OpenDecoder(AVStream* in, std::string& error) const
     }
     avcodec_parameters_to_context(dec.get(), in->codecpar);
     dec->pkt_timebase = in->time_base;
-    dec->thread_count = 0;
+    dec->thread_count = EncoderThreadCount();  // the run's share of the processors
     if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
         dec->framerate = av_guess_frame_rate(m_input, in, nullptr);
     const int rc = avcodec_open2(dec.get(), decoder, nullptr);
@@ -157,7 +158,7 @@ TCodecContext TStreamSetup::OpenAudioEncoder(const AVCodecContext* dec, const AV
         av_channel_layout_copy(&enc->ch_layout, &audio.Layout);
         enc->sample_fmt = audio.Format;
         enc->time_base = AVRational{1, rate};
-        enc->thread_count = 0;
+        enc->thread_count = EncoderThreadCount();
         if (tryRate > 0)
             enc->bit_rate = tryRate;
         if (audio.UseQuality) {
@@ -239,7 +240,7 @@ TCodecContext TStreamSetup::VideoEncoder(const AVStream* in, const AVCodecContex
     enc->framerate = video.FrameRate;
     enc->sample_aspect_ratio = shape.SampleAspect;  // the graph's output is shown so
     enc->time_base = av_inv_q(video.FrameRate);
-    enc->thread_count = 0;
+    enc->thread_count = EncoderThreadCount();
     if (choice.Tag)
         enc->codec_tag = choice.Tag;
     const AVOutputFormat* format = m_output.Format();

@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "base/ResolverProtocol.h"
+
 class TResolveJob : public QObject
 {
     Q_OBJECT
@@ -39,7 +41,7 @@ public:
     // Why the answer is "error", or which candidate was taken; for the log.
     QString Note() const { return m_note; }
 
-    static QByteArray ErrorAnswer() { return QByteArrayLiteral("error"); }
+    static QByteArray ErrorAnswer() { return QByteArray(RefusalAnswer); }
 
 signals:
     // Emitted exactly once, with the media link or "error", unless cancelled.

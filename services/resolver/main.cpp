@@ -1,7 +1,6 @@
 // quorvex-resolver: the small web service the download page asks for the
 // direct media link behind a page link.
 
-#include "common/ResolverProtocol.h"
 #include "services/resolver/ResolverServer.h"
 #include "services/resolver/page/PageParse.h"
 #include "services/resolver/server/Descriptors.h"
@@ -13,6 +12,9 @@
 #include <cstdio>
 
 #include <unistd.h>
+
+#include "base/ResolverProtocol.h"
+#include "base/Version.h"
 
 namespace {
 
@@ -32,12 +34,13 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvex-resolver"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.35"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEX_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Answers GET /get-url/index/link/?link=<link> with the direct media link behind a "
-        "web page link, or \"error\"."));
+    parser.setApplicationDescription(
+        QStringLiteral("Answers GET %1?%2<link> with the direct media link behind a web page "
+                       "link, or \"%3\".")
+            .arg(ResolvePath, ResolveLinkKey, RefusalAnswer));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listenOption(
@@ -133,7 +136,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (port == 0) {
-        std::printf("%u\n", static_cast<unsigned>(bound));
+        std::fputs(PortLine(bound).c_str(), stdout);
         std::fflush(stdout);
     }
     std::fprintf(stderr, "quorvex-resolver listening on %s:%u\n", qPrintable(address.toString()),

@@ -16,6 +16,7 @@
 #include "FakeTool.h"
 #include "TestMedia.h"
 #include "WindowDriver.h"
+#include "convert/ToolEnvironment.h"
 #include "settings/SettingsTable.h"
 #include "ui/main_window.h"
 
@@ -231,6 +232,8 @@ private slots:
     void cancelDuringTheThirdOfFive()
     {
         QVERIFY(m_tool->Install({}));
+        // One run at a time: the calls counted below are exactly these.
+        const TEnvOverride oneAtATime(ToolJobsVariable, "1");
         QVERIFY(Prepare(TPage::Audio,
                         {"/in/1.wav", "/in/2.wav", "/in/3 slow.wav", "/in/4.wav", "/in/5.wav"},
                         "MPEG Layer-3 (MP3)"));

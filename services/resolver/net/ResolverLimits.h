@@ -2,7 +2,7 @@
 
 // The bounds every resolving run keeps to.
 
-#include "common/ResolverProtocol.h"
+#include "base/ResolverProtocol.h"
 
 #include <QtGlobal>
 

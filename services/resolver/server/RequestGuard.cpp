@@ -1,6 +1,6 @@
 #include "services/resolver/server/RequestGuard.h"
 
-#include "common/ResolverProtocol.h"
+#include "base/ResolverProtocol.h"
 
 #include <QHttpServerRequest>
 

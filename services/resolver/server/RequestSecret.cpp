@@ -1,6 +1,6 @@
 #include "services/resolver/server/RequestSecret.h"
 
-#include "common/ResolverProtocol.h"
+#include "base/ResolverProtocol.h"
 
 #include <QCryptographicHash>
 
