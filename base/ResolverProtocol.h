@@ -1,7 +1,8 @@
 // What the window and the link resolver say to each other: the request the
 // window sends, the answer that means "nothing found", the address the
-// resolver's own streams are served at, and the line that tells a starting
-// window which port the resolver took.
+// resolver's own streams are served at, the line that tells a starting
+// window which port the resolver took, the secret that binds a resolver to
+// the window that started it, and how long an answer may take.
 #pragma once
 
 #include <string>
@@ -26,3 +27,23 @@ std::string PortLine(unsigned port);
 // The port a port line names; 0 when LINE is none (blanks around it are
 // allowed, a port outside 1..65535 is none).
 unsigned ReadPortLine(std::string_view line);
+
+// The resolver reads one line from its standard input at start, the secret
+// that every request must then carry (a service started by hand may be given
+// one too). The secret never appears on a command line or in an environment.
+inline constexpr const char* ResolverSecretOption = "secret-stdin";
+
+// The request header that carries the secret. A browser sends no header of
+// its own naming on a navigation, and a page's script can add one only to a
+// cross-origin fetch, which the resolver refuses for its Origin anyway.
+inline constexpr const char* ResolverSecretHeader = "X-Quorvex-Key";
+
+// Random bytes in the secret the program draws (sent as hex) and the
+// shortest secret the resolver takes.
+inline constexpr int ResolverSecretBytes = 32;
+inline constexpr int ResolverMinSecretLength = 16;
+
+// The resolver answers every request within this time unless told otherwise
+// (--answer-timeout); the program waits a little longer for the answer.
+inline constexpr int ResolverAnswerTimeoutMs = 30000;
+inline constexpr int ResolverAnswerMarginMs = 5000;

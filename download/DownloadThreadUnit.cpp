@@ -69,6 +69,9 @@ void TDownloadThread::Execute()
 bool TDownloadThread::Resolve(std::string& answer)
 {
     InetFile = std::make_unique<TGetInetFile>(m_host);
+    InetFile->SetServiceKey(ResolverBase, ResolverKey);
+    // The service may work on its answer up to its answer time-out.
+    InetFile->SetAnswerWait(ResolverAnswerTimeoutMs + ResolverAnswerMarginMs);
     const bool fetched = InetFile->GetUrlText(RequestUrl, answer);
     const std::string reason = InetFile->FailureReason();
     InetFile.reset();
@@ -126,6 +129,8 @@ void TDownloadThread::FetchMedia(std::mt19937& random)
     }
     m_host.SetProgressItem(MediaLink);
     InetFile = std::make_unique<TGetInetFile>(m_host);
+    // A stream link of the service is fetched from the service itself.
+    InetFile->SetServiceKey(ResolverBase, ResolverKey);
     const int64_t expectedSize = InetFile->GetUrlSize(MediaLink);
     const bool complete = InetFile->DownloadToFile(MediaLink, part, expectedSize);
     FailureReason = InetFile->FailureReason();
@@ -168,6 +173,8 @@ void DownloadProcessJob(TJobHost& host, const std::string& linkText,
 {
     TDownloadThread worker(host);
     worker.RequestUrl = BuildResolverRequest(resolverBase, linkText);
+    worker.ResolverBase = resolverBase;
+    worker.ResolverKey = ResolverKeyFor(resolverBase);
     worker.DestinationFolder = TrimString(destinationText);
     host.SetProgressItem(TrimString(linkText));
     worker.Execute();

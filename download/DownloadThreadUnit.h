@@ -30,6 +30,10 @@ public:
     std::unique_ptr<TGetInetFile> InetFile;
     // The resolving-service request, set before Execute().
     std::string RequestUrl;
+    // The service's base address and the secret it asks of every request
+    // (empty: none), set before Execute().
+    std::string ResolverBase;
+    std::string ResolverKey;
     // The trimmed destination folder, set before Execute().
     std::string DestinationFolder;
     // The drawn file name (no folder): the saved file's name after a

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "base/PartFile.h"
+#include "base/ResolverProtocol.h"
 #include "common/JobHostUnit.h"
 #include "common/StringFunctionsUnit.h"
 #include "common/UserMessageUnit.h"
@@ -51,6 +52,15 @@ bool IsFetchableScheme(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
     return url.isValid() && (scheme == "http" || scheme == "https") && !url.host().isEmpty();
+}
+
+// Whether A and B name the same scheme, host and port.
+bool SameOrigin(const QUrl& a, const QUrl& b)
+{
+    const QString scheme = a.scheme().toLower();
+    const int defaultPort = scheme == QLatin1String("https") ? 443 : 80;
+    return scheme == b.scheme().toLower() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(defaultPort) == b.port(defaultPort);
 }
 
 std::string StatusText(const THttpHead& head)
@@ -98,6 +108,12 @@ void TGetInetFile::SetStallTimeout(int milliseconds)
     g_StallTimeoutMs = milliseconds > 0 ? milliseconds : DefaultStallTimeoutMs;
 }
 
+void TGetInetFile::SetServiceKey(const std::string& base, const std::string& key)
+{
+    m_serviceBase = base;
+    m_serviceKey = key;
+}
+
 bool TGetInetFile::IsFetchableUrl(const std::string& url)
 {
     return IsFetchableScheme(LinkToUrl(url));
@@ -139,10 +155,17 @@ TGetInetFile::TOpenResult TGetInetFile::OpenUrl(const std::string& url, TUserAge
             m_failure = "more than " + std::to_string(MaxRedirects) + " redirects";
             return TOpenResult::Failed;
         }
-        exchange = std::make_unique<THttpExchange>(m_host, g_StallTimeoutMs);
+        exchange =
+            std::make_unique<THttpExchange>(m_host, std::max(g_StallTimeoutMs, m_answerWaitMs));
         const std::string encoded = target.toEncoded().toStdString();
+        // The service's secret goes to the service alone, whichever hop leads there.
+        const bool toService =
+            !m_serviceKey.empty() && SameOrigin(target, LinkToUrl(m_serviceBase));
+        const std::string keyHeader =
+            toService ? std::string(ResolverSecretHeader) + ": " + m_serviceKey : std::string();
         if (!exchange->Start(encoded,
-                             agent == TUserAgent::SizeQuery ? SizeQueryAgent : BrowserAgent)) {
+                             agent == TUserAgent::SizeQuery ? SizeQueryAgent : BrowserAgent,
+                             keyHeader)) {
             m_failure = exchange->FailureReason();
             return TOpenResult::Failed;
         }

@@ -65,6 +65,16 @@ public:
     // the nearest (a half to the even neighbour) and at most 99.
     static int ProgressPercent(int64_t received, int64_t expected);
 
+    // The head of every later answer may take up to MILLISECONDS when that
+    // is longer than the stall time-out (a service that works on its answer
+    // that long before it says anything).
+    void SetAnswerWait(int milliseconds) { m_answerWaitMs = milliseconds; }
+
+    // Every later request to the service at BASE (scheme, host and port)
+    // carries KEY in the service's secret header; requests anywhere else
+    // never do. An empty KEY sends none.
+    void SetServiceKey(const std::string& base, const std::string& key);
+
     // Whether URL is a link this client fetches (http or https with a host).
     static bool IsFetchableUrl(const std::string& url);
 
@@ -96,4 +106,7 @@ private:
 
     TJobHost& m_host;
     std::string m_failure;
+    int m_answerWaitMs = 0;
+    std::string m_serviceBase;
+    std::string m_serviceKey;
 };

@@ -54,13 +54,20 @@ THttpExchange::~THttpExchange()
     curl_slist_free_all(m_headers);
 }
 
-bool THttpExchange::Start(const std::string& url, const std::string& agent)
+bool THttpExchange::Start(const std::string& url, const std::string& agent,
+                          const std::string& extraHeader)
 {
     m_url = url;
     m_multi = curl_multi_init();
     m_easy = curl_easy_init();
     // The body is saved as the server sends it, never unpacked on the way.
     m_headers = curl_slist_append(nullptr, "Accept-Encoding: identity");
+    if (m_headers && !extraHeader.empty()) {
+        curl_slist* more = curl_slist_append(m_headers, extraHeader.c_str());
+        if (!more)
+            curl_slist_free_all(m_headers);
+        m_headers = more;
+    }
     if (!m_multi || !m_easy || !m_headers) {
         Fail("the network library cannot be set up");
         return false;

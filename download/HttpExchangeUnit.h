@@ -43,8 +43,10 @@ public:
     THttpExchange& operator=(const THttpExchange&) = delete;
 
     // Sends a GET for URL (already encoded for the request line) with the
-    // User-Agent AGENT. False when libcurl cannot even set it up.
-    bool Start(const std::string& url, const std::string& agent);
+    // User-Agent AGENT and, unless empty, the header line EXTRAHEADER. False
+    // when libcurl cannot even set it up.
+    bool Start(const std::string& url, const std::string& agent,
+               const std::string& extraHeader = {});
     // Waits until the head of the final answer has arrived.
     TResult WaitForHead();
     const THttpHead& Head() const { return m_head; }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
+#include <QRandomGenerator>
 
 #include "base/ResolverProtocol.h"
 #include "common/ChildProcessUnit.h"
@@ -45,6 +46,7 @@ public:
 
     bool Running() const { return m_process.state() == QProcess::Running && !m_base.empty(); }
     const std::string& Base() const { return m_base; }
+    const std::string& Secret() const { return m_secret; }
     qint64 ProcessId() const { return Running() ? m_process.processId() : 0; }
 
     // Starts the service and waits for the port it took; false with WHY.
@@ -52,14 +54,21 @@ public:
     {
         Stop();
         m_process.setProgram(program);
-        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
-        m_process.start(QIODevice::ReadOnly);
+        // The service answers only requests that carry a secret of this
+        // run, drawn afresh for every start and handed over on its standard
+        // input, where no other user can read it.
+        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                QStringLiteral("--") + QLatin1String(ResolverSecretOption)});
+        const std::string secret = DrawSecret();
+        m_process.start(QIODevice::ReadWrite);
         QDeadlineTimer deadline(ResolverStartTimeoutMs);
         if (!m_process.waitForStarted(ResolverStartTimeoutMs)) {
             *why = "the link resolver " + program.toStdString() +
                    " cannot be started: " + m_process.errorString().toStdString();
             return false;
         }
+        m_process.write(QByteArray::fromStdString(secret + "\n"));
+        m_process.closeWriteChannel();
         while (!m_process.canReadLine() && m_process.state() == QProcess::Running &&
                !deadline.hasExpired())
             m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
@@ -72,12 +81,14 @@ public:
             return false;
         }
         m_base = "http://127.0.0.1:" + std::to_string(port);
+        m_secret = secret;
         return true;
     }
 
     void Stop()
     {
         m_base.clear();
+        m_secret.clear();
         if (m_process.state() == QProcess::NotRunning)
             return;
         m_process.kill();
@@ -85,8 +96,17 @@ public:
     }
 
 private:
+    // ResolverSecretBytes from the system's random source, as hex.
+    static std::string DrawSecret()
+    {
+        QByteArray bytes(ResolverSecretBytes, Qt::Uninitialized);
+        QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
+        return bytes.toHex().toStdString();
+    }
+
     QProcess m_process;
     std::string m_base;
+    std::string m_secret;
 };
 
 QPointer<TStartedResolver>& Started()
@@ -130,6 +150,17 @@ std::string ResolverBaseAddress()
 void SetResolverBaseAddress(const std::string& base)
 {
     FixedBase() = base.empty() ? std::string(QUORVEX_RESOLVER_URL) : base;
+}
+
+std::string ResolverKeyFor(const std::string& base)
+{
+    const TStartedResolver* started = Started();
+    if (!started || !started->Running() || base.empty())
+        return {};
+    std::string trimmed = base;
+    if (trimmed.back() == '/')
+        trimmed.pop_back();
+    return trimmed == started->Base() ? started->Secret() : std::string();
 }
 
 std::string ResolverStartFailure()

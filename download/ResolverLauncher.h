@@ -19,6 +19,11 @@ std::string ResolverBaseAddress();
 // then); an empty text restores the compiled-in setting.
 void SetResolverBaseAddress(const std::string& base);
 
+// The secret the service at BASE asks of every request (sent in the
+// ResolverSecretHeader header): the one the program handed its own service
+// at its start; empty for any other address.
+std::string ResolverKeyFor(const std::string& base);
+
 // Why the program's own service could not be started, for the failure's
 // details; empty after a good start.
 std::string ResolverStartFailure();

@@ -3,6 +3,7 @@
 #include "services/resolver/ResolveJob.h"
 #include "services/resolver/server/ConnectionListener.h"
 #include "services/resolver/server/Descriptors.h"
+#include "services/resolver/server/HttpRequestGate.h"
 #include "services/resolver/server/RequestGuard.h"
 #include "services/resolver/stream/StreamEndpoint.h"
 
@@ -74,6 +75,7 @@ bool Refused(const QHttpServerRequest& request, QHttpServerResponder& responder)
 TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
     : QObject(parent), m_limits(limits)
 {
+    THttpRequestGate::SetLog(&LogLine);
     // A user behind a proxy reaches the web the way the rest of the desktop does.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 

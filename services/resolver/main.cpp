@@ -11,6 +11,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "base/ResolverProtocol.h"
 #include "base/Version.h"
 
@@ -62,6 +64,11 @@ int main(int argc, char* argv[])
         QStringLiteral("A name this service is also asked by, besides its address and localhost "
                        "(for a service other machines use; repeatable)."),
         QStringLiteral("NAME"));
+    const QCommandLineOption secretOption(
+        QString::fromLatin1(ResolverSecretOption),
+        QStringLiteral("Read a secret from the first line of standard input; every request must "
+                       "then carry it in the %1 header.")
+            .arg(QLatin1String(ResolverSecretHeader)));
     QCommandLineOption finderOption(
         TPageParse::FinderOption(),
         QStringLiteral("Internal: read a page's address and the page from standard input."));
@@ -72,6 +79,7 @@ int main(int argc, char* argv[])
     parser.addOption(answerTimeoutOption);
     parser.addOption(idleTimeoutOption);
     parser.addOption(hostNameOption);
+    parser.addOption(secretOption);
     parser.process(app);
 
     TResolverLimits limits;
@@ -102,6 +110,17 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "quorvex-resolver: --listen needs ADDRESS:PORT, not \"%s\"\n",
                      qPrintable(listen));
         return 2;
+    }
+
+    if (parser.isSet(secretOption)) {
+        QByteArray secret;
+        QString why;
+        if (!TRequestSecret::ReadLine(STDIN_FILENO, &secret, &why)) {
+            std::fprintf(stderr, "quorvex-resolver: --%s: %s\n", ResolverSecretOption,
+                         qPrintable(why));
+            return 2;
+        }
+        TRequestGuard::Instance().SetSecret(secret);
     }
 
     RaiseOpenFileLimit();

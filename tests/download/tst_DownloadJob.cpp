@@ -112,6 +112,10 @@ void DownloadJobTest::outcomes_data()
     const QList<QByteArray> none;
     QTest::newRow("downloads") << QJsonObject{{"body", "{base}/media.flv"}} << none
                                << QStringList{Downloaded} << 250000LL << true << "Saved as ";
+    // The service may work on its answer longer than any transfer may stall.
+    QTest::newRow("slow answer") << QJsonObject{{"body", "{base}/media.flv"}, {"delayMs", 2500}}
+                                 << none << QStringList{Downloaded} << 250000LL << true
+                                 << "Saved as ";
     QTest::newRow("answer in line breaks")
         << QJsonObject{{"body", "\r\n{base}/media.flv \r\n"}} << none << QStringList{Downloaded}
         << 250000LL << true << "Saved as ";

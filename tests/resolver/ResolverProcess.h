@@ -33,6 +33,10 @@ public:
         });
     }
 
+    // Bytes written to its standard input once it runs; the channel then
+    // stays open.
+    void SetStandardInput(const QByteArray& bytes) { m_input = bytes; }
+
     bool Start(const QStringList& arguments)
     {
         m_process.setProgram(QStringLiteral(QUORVEX_RESOLVER_PATH));
@@ -42,6 +46,8 @@ public:
         m_process.start();
         if (!m_process.waitForStarted(10000))
             return false;
+        if (!m_input.isEmpty())
+            m_process.write(m_input);
         QDeadlineTimer deadline(10000);
         while (!m_process.canReadLine() && !deadline.hasExpired() &&
                m_process.state() == QProcess::Running)
@@ -66,5 +72,6 @@ public:
 private:
     QProcess m_process;
     quint16 m_port = 0;
+    QByteArray m_input;
     QByteArray m_log;
 };

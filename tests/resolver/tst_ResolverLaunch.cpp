@@ -2,6 +2,7 @@
 // before), reused by later ones, started again when it has died, never
 // started when the build names a service, and gone when the program is.
 
+#include "RawExchange.h"
 #include "ResolverProcess.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
@@ -30,6 +31,8 @@ private slots:
     void MissingResolverFailsLikeAnUnreachableService_data();
     void MissingResolverFailsLikeAnUnreachableService();
     void ResolverEndsWithTheProgram();
+    void OwnResolverAnswersOnlyTheProgram_data();
+    void OwnResolverAnswersOnlyTheProgram();
 
 private:
     // Downloads the test page through the window; the saved files' names.
@@ -113,10 +116,13 @@ void TResolverLaunchTest::DeadResolverIsStartedAgain()
     const qint64 first = StartedResolverProcessId();
     QVERIFY(first > 0);
 
+    const std::string firstKey = ResolverKeyFor(ResolverBaseAddress());
     ::kill(static_cast<pid_t>(first), SIGKILL);
     QTRY_COMPARE_WITH_TIMEOUT(StartedResolverProcessId(), 0, 10000);
 
     QCOMPARE(DownloadPage(f).size(), 2);
+    // A secret of its own.
+    QVERIFY(ResolverKeyFor(ResolverBaseAddress()) != firstKey);
     QCOMPARE(f.Messages.size(), size_t(1));
     QCOMPARE(f.Messages[0].Text, std::string(MsgDownloaded));
     const qint64 second = StartedResolverProcessId();
@@ -194,6 +200,54 @@ void TResolverLaunchTest::ResolverEndsWithTheProgram()
     program.kill();
     QVERIFY(program.waitForFinished());
     QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(resolver), 10000);
+}
+
+void TResolverLaunchTest::OwnResolverAnswersOnlyTheProgram_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+
+    const QByteArray ask = "/get-url/index/link/?link={page}";
+    const QByteArray host = "Host: 127.0.0.1:{rport}\r\n";
+    // A site's redirect to the service, opened from a mail or chat program.
+    QTest::newRow("the user's navigation") << ask << host + ChromiumNavigationHeaders << 403;
+    QTest::newRow("no secret") << ask << host << 403;
+    QTest::newRow("a wrong secret") << ask << host + "X-Quorvex-Key: {wrong}\r\n" << 403;
+    QTest::newRow("a stream link without the secret")
+        << QByteArray("/get-url/stream/00000000000000000000000000000000.flv")
+        << host + ChromiumNavigationHeaders << 403;
+    QTest::newRow("the program's secret") << ask << host + "X-Quorvex-Key: {key}\r\n" << 200;
+}
+
+void TResolverLaunchTest::OwnResolverAnswersOnlyTheProgram()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+
+    const std::string base = ResolverBaseAddress();
+    QVERIFY(!base.empty());
+    const QByteArray key = QByteArray::fromStdString(ResolverKeyFor(base));
+    QCOMPARE(key.size(), 64);
+    QByteArray wrong = key;
+    wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
+    const quint16 port = QUrl(QString::fromStdString(base)).port();
+    path.replace("{page}", m_web.Url("/watch").toUtf8());
+    headers.replace("{rport}", QByteArray::number(port))
+        .replace("{key}", key)
+        .replace("{wrong}", wrong);
+    const TRawAnswer answer = Exchange(port, "GET " + path + " HTTP/1.1\r\n" + headers + "\r\n");
+    QCOMPARE(answer.Status, status);
+    if (status == 200)
+        QCOMPARE(answer.Body, m_web.Url("/clip.mp4").toUtf8());
+    QCOMPARE(ResolverKeyFor("http://127.0.0.1:1"), std::string());
+    // Handed over on standard input: not in its command line or environment.
+    for (const char* file : {"cmdline", "environ"}) {
+        QFile seen(QStringLiteral("/proc/%1/%2").arg(StartedResolverProcessId()).arg(file));
+        QVERIFY(seen.open(QIODevice::ReadOnly));
+        QVERIFY(!seen.readAll().contains(key));
+    }
 }
 
 QTEST_MAIN(TResolverLaunchTest)

@@ -4,9 +4,11 @@
 // against real quorvex-resolver processes and testhttpd on 127.0.0.1, which
 // also plays the proxy through which made-up public names are reached.
 
+#include "RawExchange.h"
 #include "ResolverProcess.h"
 #include "TestHttpServer.h"
 #include "services/resolver/net/AddressPolicy.h"
+#include "services/resolver/ytdlp/YtDlpProxy.h"
 
 #include <QtTest>
 
@@ -20,50 +22,6 @@
 namespace {
 
 constexpr int AskBoundMs = 15000;
-
-struct TRawAnswer
-{
-    int Status = 0;
-    QByteArray Body;
-};
-
-// Sends REQUEST (the bytes of a whole HTTP request) on a connection of its
-// own and reads the answer, which carries a Content-Length.
-TRawAnswer Exchange(quint16 port, const QByteArray& request)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(AskBoundMs))
-        return {};
-    socket.write(request);
-    QDeadlineTimer deadline(AskBoundMs);
-    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() &&
-           socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-    }
-    QByteArray received;
-    while (!deadline.hasExpired()) {
-        const qsizetype headEnd = received.indexOf("\r\n\r\n");
-        if (headEnd >= 0) {
-            const QByteArray head = received.left(headEnd).toLower();
-            const qsizetype at = head.indexOf("content-length:");
-            const qsizetype length =
-                at < 0 ? 0
-                       : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toLongLong();
-            if (received.size() >= headEnd + 4 + length) {
-                TRawAnswer answer;
-                answer.Status = received.mid(9, 3).toInt();
-                answer.Body = received.mid(headEnd + 4, length);
-                return answer;
-            }
-        }
-        if (socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0)
-            break;
-        if (socket.bytesAvailable() > 0 ||
-            socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-            received += socket.readAll();
-    }
-    return {};
-}
 
 // COUNT connections, each sending REQUEST; made one after another, so that
 // none waits on a full listen queue. Fewer when one cannot be made.
@@ -81,6 +39,8 @@ std::vector<std::unique_ptr<QTcpSocket>> Connections(quint16 port, int count,
     }
     return sockets;
 }
+
+const QByteArray ServiceSecret = "0123456789abcdef0123456789ABCDEF";
 
 QByteArray AskRequest(quint16 port, const QByteArray& link)
 {
@@ -105,13 +65,19 @@ private slots:
     void PublicLinkNeverReachesLocalSpellings_data();
     void PublicLinkNeverReachesLocalSpellings();
     void TypedNameSettlesOnItsFirstLookup();
+    void ExtractorProxyKeepsToTheRules_data();
+    void ExtractorProxyKeepsToTheRules();
 
     // The running service.
     void RequestsFromPagesAreRefused_data();
     void RequestsFromPagesAreRefused();
+    void ServiceGivenASecret_data();
+    void ServiceGivenASecret();
     void PublicLinkNeverLeadsToLocalAddresses_data();
     void PublicLinkNeverLeadsToLocalAddresses();
     void LocalLinkGoesToTheCheckedAddress();
+    void HttpDetails_data();
+    void HttpDetails();
     void IdleConnectionsAreClosed();
     void ManyIdleConnectionsAgainstFewFiles();
     void BusyJobsAgainstFewFiles();
@@ -132,6 +98,8 @@ private:
 
     TTestHttpServer m_web;
     TResolverProcess m_resolver;
+    // Given a secret on its standard input, which stays open.
+    TResolverProcess m_keyed;
     // Reaches the web only through testhttpd as its proxy.
     TResolverProcess m_proxied;
 };
@@ -211,6 +179,8 @@ void TResolverSecurityTest::initTestCase()
 
     QVERIFY(m_resolver.Start({"--listen", "127.0.0.1:0", "--fetch-timeout", "1.5",
                               "--answer-timeout", "3", "--host-name", "MediaBox.example"}));
+    m_keyed.SetStandardInput(ServiceSecret + "\n");
+    QVERIFY(m_keyed.Start({"--listen", "127.0.0.1:0", "--secret-stdin"}));
     QProcessEnvironment proxied = QProcessEnvironment::systemEnvironment();
     proxied.insert("http_proxy", m_web.BaseUrl());
     proxied.remove("no_proxy");
@@ -370,6 +340,81 @@ void TResolverSecurityTest::TypedNameSettlesOnItsFirstLookup()
     QVERIFY(!mixed.Admit("cdn.example.org", {}));
 }
 
+void TResolverSecurityTest::ExtractorProxyKeepsToTheRules_data()
+{
+    QTest::addColumn<QByteArray>("typed");     // the link being resolved; empty: none yet
+    QTest::addColumn<QByteArray>("request");   // what yt-dlp sends the proxy
+    QTest::addColumn<int>("status");           // of the answer yt-dlp gets
+    QTest::addColumn<QByteArray>("tunneled");  // sent through a CONNECT tunnel, when not empty
+    QTest::addColumn<QByteArray>("path");      // whether testhttpd saw it: status 200
+
+    const QByteArray publicLink = "http://public.example/watch";
+    const QByteArray localLink = "{base}/watch";
+    const auto get = [](const QByteArray& origin, const QByteArray& path) {
+        return "GET " + origin + path + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    };
+    const QByteArray connect =
+        "CONNECT 127.0.0.1:{port} HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n";
+    const QByteArray inner = "GET /media/through.mp4 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const auto row = [](const char* name, const QByteArray& typed, const QByteArray& request,
+                        int status, const QByteArray& tunneled, const char* path) {
+        QTest::newRow(name) << typed << request << status << tunneled << QByteArray(path);
+    };
+    row("public link, loopback address", publicLink,
+        get("http://127.0.0.1:{port}", "/media/px1.mp4"), 403, {}, "px1");
+    row("public link, another spelling", publicLink, get("http://0x7f.1:{port}", "/media/px2.mp4"),
+        403, {}, "px2");
+    row("public link, IPv4-mapped", publicLink,
+        get("http://[::ffff:127.0.0.1]:{port}", "/media/px3.mp4"), 403, {}, "px3");
+    row("public link, localhost", publicLink, get("http://localhost:{port}", "/media/px4.mp4"), 403,
+        {}, "px4");
+    row("public link, tunnel to loopback", publicLink, connect, 403, inner, "through");
+    row("public link, private network", publicLink, get("http://10.1.2.3", "/media/px5.mp4"), 403,
+        {}, "px5");
+    row("no link yet", {}, get("http://127.0.0.1:{port}", "/media/px6.mp4"), 403, {}, "px6");
+    row("not a proxy request", localLink, get("", "/media/px7.mp4"), 400, {}, "px7");
+    // A link typed for this machine may lead here, to the checked address.
+    row("local link, loopback address", localLink, get("http://localhost:{port}", "/media/px8.mp4"),
+        200, {}, "px8");
+    row("local link, tunnel", localLink, connect, 200, inner, "through");
+}
+
+void TResolverSecurityTest::ExtractorProxyKeepsToTheRules()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    QFETCH(QByteArray, tunneled);
+    QFETCH(QByteArray, path);
+
+    const qsizetype before = RequestsContaining(path);
+    TYtDlpProxy proxy;
+    QVERIFY(proxy.Listen());
+    if (!typed.isEmpty())
+        proxy.SetPolicy(TAddressPolicy::ForTypedLink(QUrl::fromEncoded(Expand(typed))), AskBoundMs);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, QUrl(proxy.Url()).port());
+    QVERIFY(socket.waitForConnected(AskBoundMs));
+    socket.write(Expand(request));
+    QByteArray received;
+    const auto answered = [&] {
+        received += socket.readAll();
+        return received.contains("\r\n\r\n");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(answered(), AskBoundMs);
+    int got = received.mid(9, 3).toInt();
+    if (!tunneled.isEmpty() && got == 200) {
+        // Past the proxy's own answer, the origin's.
+        QVERIFY(received.startsWith("HTTP/1.1 200 Connection established\r\n\r\n"));
+        received.clear();
+        socket.write(tunneled);
+        QTRY_VERIFY_WITH_TIMEOUT(answered(), AskBoundMs);
+        got = received.mid(9, 3).toInt();
+    }
+    QCOMPARE(got, status);
+    QCOMPARE(RequestsContaining(path) > before, status == 200);
+}
+
 void TResolverSecurityTest::RequestsFromPagesAreRefused_data()
 {
     QTest::addColumn<QByteArray>("path");
@@ -439,6 +484,48 @@ void TResolverSecurityTest::RequestsFromPagesAreRefused()
     }
 }
 
+void TResolverSecurityTest::ServiceGivenASecret_data()
+{
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+
+    const QByteArray host = "Host: 127.0.0.1:{rport}\r\n";
+    QTest::newRow("the secret") << host + "X-Quorvex-Key: " + ServiceSecret + "\r\n" << 200;
+    QTest::newRow("the secret, header name in lower case")
+        << host + "x-quorvex-key: " + ServiceSecret + "\r\n"
+        << 200;
+    QTest::newRow("the user's navigation, no secret") << host + ChromiumNavigationHeaders << 403;
+    QTest::newRow("no secret") << host << 403;
+    QTest::newRow("a wrong secret") << host + "X-Quorvex-Key: 0123456789abcdef0123456789ABCDEE\r\n"
+                                    << 403;
+    QTest::newRow("the secret's first half")
+        << host + "X-Quorvex-Key: " + ServiceSecret.left(16) + "\r\n"
+        << 403;
+    QTest::newRow("the secret and a wrong one")
+        << host + "X-Quorvex-Key: " + ServiceSecret + "\r\nX-Quorvex-Key: x\r\n"
+        << 403;
+    QTest::newRow("the secret, but from a page")
+        << host + "X-Quorvex-Key: " + ServiceSecret + "\r\nOrigin: null\r\n"
+        << 403;
+}
+
+void TResolverSecurityTest::ServiceGivenASecret()
+{
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+
+    static int rowNumber = 0;
+    const QByteArray media = "keyed" + QByteArray::number(++rowNumber) + ".mp4";
+    headers.replace("{rport}", QByteArray::number(m_keyed.Port()));
+    const QByteArray link = Expand("{base}/guard/") + media;
+    const TRawAnswer answer = Exchange(m_keyed.Port(), "GET /get-url/index/link/?link=" + link +
+                                                           " HTTP/1.1\r\n" + headers + "\r\n");
+    QCOMPARE(answer.Status, status);
+    QCOMPARE(answer.Body, status == 200 ? link : QByteArray("error"));
+    if (status == 403)
+        QCOMPARE(RequestsContaining(media), 0);
+}
+
 void TResolverSecurityTest::PublicLinkNeverLeadsToLocalAddresses_data()
 {
     QTest::addColumn<QByteArray>("link");
@@ -488,6 +575,112 @@ void TResolverSecurityTest::LocalLinkGoesToTheCheckedAddress()
     });
     QVERIFY(checked != requests.end());
     QCOMPARE(checked->Header("Host"), Expand("localhost:{port}"));
+}
+
+void TResolverSecurityTest::HttpDetails_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QList<int>>("statuses");       // of the answers, in order
+    QTest::addColumn<bool>("closed");               // the service closes the connection after them
+    QTest::addColumn<QByteArrayList>("unfetched");  // links that must never be fetched
+
+    const QByteArray host = "Host: 127.0.0.1:{rport}\r\n";
+    const QByteArray ask = "/get-url/index/link/?link={base}/guard/";
+    const auto get = [&](const QByteArray& path, const QByteArray& version = "HTTP/1.1") {
+        return "GET " + path + " " + version + "\r\n" + host;
+    };
+    const auto row = [](const char* name, const QByteArray& request, QList<int> statuses,
+                        bool closed, const QByteArrayList& unfetched = {}) {
+        QTest::newRow(name) << request << statuses << closed << unfetched;
+    };
+    // Kept alive: two requests in one go, two answers, still open.
+    row("HTTP/1.1 keeps the connection", get("/other") + "\r\n" + get("/other") + "\r\n",
+        {404, 404}, false);
+    row("a request sent in two pieces",
+        get(ask + "split.mp4").left(30) + "|" + get(ask + "split.mp4").mid(30) + "\r\n", {200},
+        false);
+    row("Connection: close", get(ask + "close.mp4") + "Connection: close\r\n\r\n", {200}, true);
+    row("Connection: keep-alive, Close", get("/other") + "Connection: keep-alive, Close\r\n\r\n",
+        {404}, true);
+    row("HTTP/1.0", get(ask + "old.mp4", "HTTP/1.0") + "\r\n", {200}, true);
+    row("nothing after HTTP/1.0's request is served",
+        get("/other", "HTTP/1.0") + "\r\n" + get(ask + "behind-http10.mp4") + "\r\n", {404}, true,
+        {"behind-http10.mp4"});
+    row("Content-Length: 0", get(ask + "zero.mp4") + "Content-Length: 0\r\n\r\n", {200}, false);
+    // Refused with 400, and nothing after them is taken.
+    row("absolute-form target",
+        "GET http://other.test" + ask + "absolute.mp4 HTTP/1.1\r\n" + host + "\r\n", {400}, true,
+        {"absolute.mp4"});
+    row("authority-form target", "CONNECT 127.0.0.1:{port} HTTP/1.1\r\n" + host + "\r\n", {400},
+        true);
+    const QByteArray smuggled = "0\r\n\r\n" + get(ask + "smuggled.mp4") + "\r\n";
+    row("Content-Length and Transfer-Encoding",
+        get(ask + "framed.mp4") + "Content-Length: " + QByteArray::number(smuggled.size()) +
+            "\r\nTransfer-Encoding: chunked\r\n\r\n" + smuggled,
+        {400}, true, {"framed", "smuggled"});
+    row("Transfer-Encoding and Content-Length",
+        get(ask + "framed2.mp4") + "Transfer-Encoding: chunked\r\nContent-Length: 4\r\n\r\n" +
+            smuggled,
+        {400}, true, {"framed", "smuggled"});
+    row("a chunked body",
+        get(ask + "framed-chunked.mp4") + "Transfer-Encoding: chunked\r\n\r\n" + smuggled, {400},
+        true, {"framed", "smuggled"});
+    row("a body", get(ask + "framed-body.mp4") + "Content-Length: 5\r\n\r\nhello", {400}, true,
+        {"framed", "smuggled"});
+    row("two Content-Lengths",
+        get(ask + "framed-twice.mp4") + "Content-Length: 0\r\nContent-Length: 0\r\n\r\n", {400},
+        true, {"framed", "smuggled"});
+    row("a folded header line",
+        get(ask + "framed-fold.mp4") + "X-A: 1\r\n Transfer-Encoding: chunked\r\n\r\n", {400}, true,
+        {"framed", "smuggled"});
+    row("a blank before the colon", get(ask + "framed-blank.mp4") + "Content-Length : 9\r\n\r\n",
+        {400}, true, {"framed", "smuggled"});
+    row("HTTP/2.0", get(ask + "framed-two.mp4", "HTTP/2.0") + "\r\n", {400}, true,
+        {"framed", "smuggled"});
+    row("a second request after a refused one",
+        "GET http://other.test/ HTTP/1.1\r\n" + host + "\r\n" + get(ask + "next.mp4") + "\r\n",
+        {400}, true, {"next.mp4"});
+}
+
+void TResolverSecurityTest::HttpDetails()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QList<int>, statuses);
+    QFETCH(bool, closed);
+    QFETCH(QByteArrayList, unfetched);
+
+    request = Expand(request).replace("{rport}", QByteArray::number(m_resolver.Port()));
+    const QList<QByteArray> pieces = request.split('|');
+    bool wasClosed = false;
+    QList<TRawAnswer> answers;
+    if (pieces.size() == 1) {
+        answers = Converse(m_resolver.Port(), request, statuses.size(), closed, &wasClosed);
+    } else {
+        // The second piece once the first has gone out on its own.
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_resolver.Port());
+        QVERIFY(socket.waitForConnected(AskBoundMs));
+        socket.write(pieces.at(0));
+        QVERIFY(socket.waitForBytesWritten(AskBoundMs));
+        QTest::qWait(50);  // lets the service read the first piece by itself
+        socket.write(pieces.at(1));
+        QByteArray received;
+        TRawAnswer answer;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (received += socket.readAll(), ParseRawAnswer(received, &answer) > 0), AskBoundMs);
+        answers.append(answer);
+    }
+    QList<int> got;
+    for (const TRawAnswer& answer : answers)
+        got.append(answer.Status);
+    QCOMPARE(got, statuses);
+    QCOMPARE(wasClosed, closed);
+    for (const QByteArray& link : unfetched)
+        QCOMPARE(RequestsContaining(link), 0);
+    if (statuses.contains(400)) {
+        QCOMPARE(answers.first().Body, QByteArray("error"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_resolver.Log().contains(" 400 ("), AskBoundMs);
+    }
 }
 
 void TResolverSecurityTest::IdleConnectionsAreClosed()

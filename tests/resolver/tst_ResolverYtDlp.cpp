@@ -80,8 +80,8 @@ bool ProcessAlive(qint64 pid)
 
 // A stand-in for yt-dlp in a folder put first on PATH. It reads the link
 // from its standard input, notes its process id in "started", then does what "mode" says: "hang"
-// sleeps, "fail" prints an error, anything else prints "claim" as its log line (unless empty) and
-// "answer.json" as its result.
+// sleeps, "fail" prints an error, "slow" answers after 2 s, anything else at once: it prints
+// "claim" as its log line (unless empty) and "answer.json" as its result.
 class TFakeYtDlp
 {
 public:
@@ -94,6 +94,7 @@ public:
             "echo $$ >> \"$dir/started\"\n"
             "case $(cat \"$dir/mode\") in\n"
             "hang) exec sleep 300 ;;\n"
+            "slow) sleep 2 ;;\n"
             "fail) echo \"ERROR: Unsupported URL: $link\" >&2; exit 1 ;;\n"
             "esac\n"
             "claim=$(cat \"$dir/claim\")\n"
@@ -152,10 +153,12 @@ private slots:
     void OrderOfExtractorAndPageRules();
     void HangingYtDlpKilledAtAnswerTimeout();
     void AtMostThreeRunsAtOnce();
+    void SlowAnswersOutlastTheIdleTimeOut();
     void WithoutYtDlp_data();
     void WithoutYtDlp();
     void ScriptPlayersResolvedByYtDlp_data();
     void ScriptPlayersResolvedByYtDlp();
+    void YtDlpFetchesKeepToTheAddressRules();
 
 private:
     QByteArray Ask(const TResolverProcess& resolver, const QByteArray& link, int boundMs);
@@ -191,6 +194,14 @@ void TResolverYtDlpTest::initTestCase()
              "<video id='my-player' class='video-js'></video><script>"
              "var player = videojs('my-player');"
              "player.src({src: '/media/videojs.mp4', type: 'video/mp4'});</script>"),
+        // A player page and a page that has it in an iframe, both on this machine.
+        page("/p/inner",
+             "<script src='/jwplayer.js'></script><div id='player'></div><script>"
+             "jwplayer('player').setup({file: '/media/inner.mp4'});</script>"),
+        page("/p/iframe-inner",
+             "<head><meta name='twitter:card' content='player'>"
+             "<meta name='twitter:player' content='{base}/p/inner'></head>"
+             "<body><iframe src='{base}/p/inner' width='640' height='360'></iframe></body>"),
         // An iframe player, announced as the page's player card.
         page("/p/iframe",
              "<head><meta name='twitter:card' content='player'>"
@@ -588,6 +599,30 @@ void TResolverYtDlpTest::AtMostThreeRunsAtOnce()
     QTRY_COMPARE_WITH_TIMEOUT(fake.Alive(), 0, 20000);
 }
 
+void TResolverYtDlpTest::SlowAnswersOutlastTheIdleTimeOut()
+{
+    // Every run takes longer than a connection may be idle, and the fourth
+    // asker waits for a run's slot first: each answer still arrives.
+    TFakeYtDlp fake;
+    QVERIFY(fake.Ok());
+    QVERIFY(fake.Set("slow", "fakesite", Expand(R"({"extractor_key": "FakeSite", "formats": [
+        {"format_id": "0", "url": "{base}/media/slow.mp4", "protocol": "http"}]})")));
+    TEnvOverride path("PATH", fake.PathValue());
+    TResolverProcess resolver;
+    QVERIFY(resolver.Start(
+        {"--listen", "127.0.0.1:0", "--idle-timeout", "0.5", "--answer-timeout", "30"}));
+
+    std::vector<std::unique_ptr<QNetworkReply>> asks;
+    for (int i = 0; i < 4; ++i)
+        asks.emplace_back(
+            StartAsking(resolver, Expand("{base}/p/video?slow=" + QByteArray::number(i))));
+    for (const auto& ask : asks) {
+        QTRY_VERIFY_WITH_TIMEOUT(ask->isFinished(), AskBoundMs);
+        QCOMPARE(ask->error(), QNetworkReply::NoError);
+        QCOMPARE(ask->readAll(), Expand("{base}/media/slow.mp4"));
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Without yt-dlp the built-in rules answer alone, and the log says why once.
 
@@ -657,6 +692,50 @@ void TResolverYtDlpTest::ScriptPlayersResolvedByYtDlp()
     QVERIFY(resolver.Start({"--listen", "127.0.0.1:0", "--answer-timeout", "60"}));
     QCOMPARE(Ask(resolver, Expand("{base}" + page), AskBoundMs), Expand("{base}" + media));
     QTRY_VERIFY2(resolver.Log().contains("yt-dlp Generic"), resolver.Log().constData());
+}
+
+void TResolverYtDlpTest::YtDlpFetchesKeepToTheAddressRules()
+{
+    if (QStandardPaths::findExecutable("yt-dlp").isEmpty())
+        QSKIP("yt-dlp is not installed (scripts/deps installs it)");
+    // A public site, played by a testhttpd that the service reaches as its
+    // proxy, whose page holds a player on this machine in an iframe and as
+    // its player card.
+    TTestHttpServer site;
+    site.AddRoute(QJsonObject{
+        {"path", "http://public.example/watch"},
+        {"contentType", "text/html; charset=utf-8"},
+        {"body",
+         QString::fromUtf8(Expand("<head><meta name='twitter:card' content='player'>"
+                                  "<meta name='twitter:player' content='{base}/p/inner'>"
+                                  "</head><body><iframe src='{base}/p/inner'></iframe>"))}});
+    QVERIFY2(site.Start(), qPrintable(site.ErrorString()));
+    const auto seen = [this] {
+        const QList<TTestHttpRequest> requests = m_web.Requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [](const TTestHttpRequest& r) { return r.Target.contains("inner"); });
+    };
+    {
+        QProcessEnvironment proxied = QProcessEnvironment::systemEnvironment();
+        proxied.insert("http_proxy", site.BaseUrl());
+        // As a desktop usually has it: this machine is reached directly.
+        proxied.insert("no_proxy", "127.0.0.1,localhost");
+        proxied.remove("NO_PROXY");
+        TResolverProcess resolver;
+        resolver.SetEnvironment(proxied);
+        QVERIFY(resolver.Start({"--listen", "127.0.0.1:0", "--answer-timeout", "60"}));
+        QCOMPARE(Ask(resolver, "http://public.example/watch", AskBoundMs), QByteArray("error"));
+        QVERIFY2(resolver.Log().contains("yt-dlp's fetch of " + Expand("{base}/p/inner")),
+                 resolver.Log().constData());
+    }
+    QCOMPARE(seen(), 0);
+
+    // Typed for this machine, the same player is found there.
+    TResolverProcess resolver;
+    QVERIFY(resolver.Start({"--listen", "127.0.0.1:0", "--answer-timeout", "60"}));
+    QCOMPARE(Ask(resolver, Expand("{base}/p/iframe-inner"), AskBoundMs),
+             Expand("{base}/media/inner.mp4"));
+    QVERIFY(seen() > 0);
 }
 
 QTEST_GUILESS_MAIN(TResolverYtDlpTest)

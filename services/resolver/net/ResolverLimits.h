@@ -2,12 +2,14 @@
 
 // The bounds every resolving run keeps to.
 
+#include "base/ResolverProtocol.h"
+
 #include <QtGlobal>
 
 struct TResolverLimits
 {
-    int FetchIdleTimeoutMs = 15000;  // one fetch without any data
-    int AnswerTimeoutMs = 30000;     // the whole answer to one request
+    int FetchIdleTimeoutMs = 15000;                 // one fetch without any data
+    int AnswerTimeoutMs = ResolverAnswerTimeoutMs;  // the whole answer to one request
     qint64 MaxPageBytes = 5 * 1024 * 1024;
     int MaxRedirects = 10;
     int MaxCandidates = 16;   // links checked per page

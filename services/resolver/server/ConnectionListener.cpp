@@ -1,6 +1,7 @@
 #include "services/resolver/server/ConnectionListener.h"
 
 #include "services/resolver/server/Descriptors.h"
+#include "services/resolver/server/HttpRequestGate.h"
 
 #include <QSocketNotifier>
 #include <QTcpSocket>
@@ -25,11 +26,6 @@ int MaxConnectionsForDescriptorLimit()
 {
     // The other half is for the fetches, the parser's pipes and the rest.
     return std::max(OpenFileLimit() / 2, 8);
-}
-
-bool IsAnswerPending(const QTcpSocket* socket)
-{
-    return socket->property(AnswerPendingProperty).toInt() > 0;
 }
 
 }  // namespace
@@ -63,6 +59,13 @@ void TConnectionListener::SetAnswerPending(QTcpSocket* socket, bool pending)
         return;
     const int count = socket->property(AnswerPendingProperty).toInt() + (pending ? 1 : -1);
     socket->setProperty(AnswerPendingProperty, std::max(count, 0));
+    if (count <= 0)
+        THttpRequestGate::AnswerFinished(socket);
+}
+
+bool TConnectionListener::IsAnswerPending(const QTcpSocket* socket)
+{
+    return socket->property(AnswerPendingProperty).toInt() > 0;
 }
 
 QTcpSocket* TConnectionListener::nextPendingConnection()
@@ -128,6 +131,8 @@ bool TConnectionListener::Accept()
 
 void TConnectionListener::Track(QTcpSocket* socket)
 {
+    // Before the server's own watch, so that it sees every request first.
+    new THttpRequestGate(socket);
     m_connections.insert(socket, {socket, Now()});
     const auto touch = [this, socket] {
         const auto found = m_connections.find(socket);

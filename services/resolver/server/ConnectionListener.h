@@ -3,6 +3,7 @@
 // The listening socket of the service, watched by hand instead of by
 // QTcpServer's own loop, which retries a failing accept() at full speed when
 // the process is out of file descriptors and then answers nobody. Here:
+// - every connection's requests pass a THttpRequestGate first;
 // - a connection that has been idle (nothing read or written) for the idle
 //   time-out is closed, unless an answer is still being worked on for it;
 // - at most half the descriptors the process may open are client
@@ -32,6 +33,7 @@ public:
     // Marks SOCKET as waiting for an answer (or no longer): it is neither
     // closed for idleness nor to make room meanwhile.
     static void SetAnswerPending(QTcpSocket* socket, bool pending);
+    static bool IsAnswerPending(const QTcpSocket* socket);
 
     QTcpSocket* nextPendingConnection() override;
 

@@ -1,5 +1,7 @@
 #include "services/resolver/server/RequestGuard.h"
 
+#include "base/ResolverProtocol.h"
+
 #include <QHttpServerRequest>
 
 namespace {
@@ -65,6 +67,16 @@ void TRequestGuard::SetListenAddress(const QHostAddress& address, quint16 port)
 
 QString TRequestGuard::RefusalReason(const QHttpServerRequest& request) const
 {
+    // Only the program that started this service knows its secret; a link
+    // opened from a mail or chat program reaches it as the user's own
+    // navigation, which looks like the program's request in every other way.
+    if (m_secret.IsSet()) {
+        const QList<QByteArray> keys = HeaderValues(request, ResolverSecretHeader);
+        if (keys.isEmpty())
+            return QStringLiteral("no %1 header").arg(QLatin1String(ResolverSecretHeader));
+        if (keys.size() != 1 || !m_secret.Matches(keys.first()))
+            return QStringLiteral("a wrong %1").arg(QLatin1String(ResolverSecretHeader));
+    }
     // A page in a browser always sends Origin with a cross-site fetch, and
     // a modern browser Sec-Fetch-Site with every request; the program and
     // command-line clients send neither ("none" is a user's own navigation).

@@ -4,6 +4,10 @@
 // browser must not be able to use the service (as a proxy into this machine
 // or its network, or by DNS rebinding): a request whose Host is not the
 // address the service listens on, or that comes from a page, is refused.
+// A service started for one program also refuses every request that does not
+// carry that program's secret.
+
+#include "services/resolver/server/RequestSecret.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -22,6 +26,8 @@ public:
     // A name the service may also be asked by (a service that several
     // machines share, asked by its machine's name).
     void AddServedName(const QString& name) { m_servedNames.append(name.toLower().toUtf8()); }
+    // The secret every request must carry from now on.
+    void SetSecret(const QByteArray& secret) { m_secret.Set(secret); }
 
     // Why REQUEST must be refused with 403, or an empty text when it may be served.
     QString RefusalReason(const QHttpServerRequest& request) const;
@@ -30,4 +36,5 @@ private:
     QHostAddress m_address;
     quint16 m_port = 0;
     QList<QByteArray> m_servedNames;
+    TRequestSecret m_secret;
 };

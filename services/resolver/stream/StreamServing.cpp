@@ -138,6 +138,7 @@ void TStreamServing::Conclude()
         LogStream(m_token, "broke off after " + std::to_string(m_sentBytes) + " bytes (" +
                                m_failure + ") " + took);
     }
+    TConnectionListener::SetAnswerPending(m_socket, false);
     deleteLater();
 }
 
@@ -153,5 +154,6 @@ void TStreamServing::AskerGone()
     m_worker.join();
     LogStream(m_token, "asker gone after " + std::to_string(m_sentBytes) + " bytes, " +
                            std::to_string(m_timer.elapsed()) + " ms");
+    TConnectionListener::SetAnswerPending(m_socket, false);
     deleteLater();
 }

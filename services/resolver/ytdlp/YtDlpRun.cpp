@@ -1,6 +1,7 @@
 #include "services/resolver/ytdlp/YtDlpRun.h"
 
 #include "services/resolver/ytdlp/YtDlpFormats.h"
+#include "services/resolver/ytdlp/YtDlpProxy.h"
 #include "services/resolver/ytdlp/YtDlpSlots.h"
 #include "services/resolver/ytdlp/YtDlpSpare.h"
 
@@ -129,6 +130,10 @@ void TYtDlpRun::Launch()
     }
     const QStringList arguments = Arguments(m_socketTimeoutMs);
     m_process = TYtDlpSpare::Take(program, arguments);
+    // yt-dlp's own fetches keep to the rules of the link it is given.
+    if (auto* proxy = m_process->findChild<TYtDlpProxy*>())
+        proxy->SetPolicy(TAddressPolicy::ForTypedLink(QUrl::fromEncoded(m_link)),
+                         2 * m_socketTimeoutMs);
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &TYtDlpRun::ReadOutput);
     connect(m_process.get(), &QProcess::readyReadStandardError, this, &TYtDlpRun::ReadErrors);
     connect(m_process.get(), &QProcess::finished, this, &TYtDlpRun::ProcessEnded);

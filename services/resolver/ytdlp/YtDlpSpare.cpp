@@ -1,5 +1,7 @@
 #include "services/resolver/ytdlp/YtDlpSpare.h"
 
+#include "services/resolver/ytdlp/YtDlpProxy.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 
@@ -50,8 +52,17 @@ void Discard()
 std::unique_ptr<QProcess> StartYtDlpProcess(const QString& program, const QStringList& arguments)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
+    // Every fetch of yt-dlp goes through a proxy of its own, which holds it
+    // to the address rules; without one it does not run.
+    auto* proxy = new TYtDlpProxy(process.get());
+    process->setProgram(proxy->Listen() ? program : QString());
+    process->setArguments(arguments + QStringList{QStringLiteral("--proxy"), proxy->Url()});
+    // Nothing may go around that proxy: no_proxy would make yt-dlp fetch
+    // the names it lists directly.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"no_proxy", "NO_PROXY"})
+        environment.remove(QString::fromLatin1(name));
+    process->setProcessEnvironment(environment);
     process->setChildProcessModifier([] {
         ::setpgid(0, 0);
         EndWithParent(SIGKILL);

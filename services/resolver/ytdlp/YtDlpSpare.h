@@ -14,7 +14,8 @@
 
 // A yt-dlp process of PROGRAM with ARGUMENTS, started, reading the link
 // from its standard input; its process group dies with it and with the
-// service.
+// service. It fetches through its own TYtDlpProxy, a child of the process
+// object, which refuses everything until the run sets its policy.
 std::unique_ptr<QProcess> StartYtDlpProcess(const QString& program, const QStringList& arguments);
 
 class TYtDlpSpare
