@@ -17,5 +17,8 @@ bool IsStreamResponse(int status, const QByteArray& contentType, const QUrl& fin
 // The type attribute of a <source> names an HLS or DASH stream.
 bool IsStreamSourceType(const QByteArray& type);
 
+// The link's path ends in .m3u8 or .mpd (without regard to case).
+bool HasStreamExtension(const QUrl& url);
+
 // A stream link for the stream at URL, found for the link the asker typed.
 QByteArray StreamAnswer(const QUrl& url, const QUrl& typedLink);
