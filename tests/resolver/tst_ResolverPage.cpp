@@ -4,6 +4,7 @@
 #include "MediaTypes.h"
 #include "PageCandidates.h"
 #include "ResolverServer.h"
+#include "ScriptMediaLinks.h"
 
 #include <QtTest>
 
@@ -15,6 +16,7 @@ private slots:
     void Candidates_data();
     void Candidates();
     void DeepAndBrokenPages();
+    void ScriptScanIsBounded();
     void MediaResponse_data();
     void MediaResponse();
     void LinkOfQuery_data();
@@ -132,6 +134,34 @@ void TResolverPageTest::Candidates_data()
     QTest::newRow("empty src and page without media")
         << QByteArray("<video src=''></video><p>nothing <a href='/x.html'>here</a></p>")
         << QStringList{};
+    // Players set up by the page's own scripts.
+    QTest::newRow("script: hls.js loadSource, relative to the page")
+        << QByteArray(
+               "<video id=v></video><script>var hls = new Hls();"
+               "hls.loadSource('hls/index.m3u8'); hls.attachMedia(v);</script>")
+        << QStringList{"http://site.test/watch/hls/index.m3u8"};
+    QTest::newRow("script: dash.js initialize, relative to <base>")
+        << QByteArray(
+               "<base href='/media/'><script>dashjs.MediaPlayer().create()"
+               ".initialize(document.querySelector('video'), \"x.mpd\", true);</script>")
+        << QStringList{"http://site.test/media/x.mpd"};
+    QTest::newRow("script: player set-up with src and file, escapes undone")
+        << QByteArray(
+               "<script type='module'>player.setup({file: 'https:\\/\\/cdn.test\\/a.mp4?t=1',"
+               "sources: [{src: \"/b\\u002Fc.webm\"}], poster: 'p.jpg'});</script>")
+        << QStringList{"https://cdn.test/a.mp4?t=1", "http://site.test/b/c.webm"};
+    QTest::newRow("script links come after every other candidate")
+        << QByteArray("<script>load('/s.mp4')</script><a href='/a.mp3'>a</a>")
+        << QStringList{"http://site.test/a.mp3", "http://site.test/s.mp4"};
+    QTest::newRow("script: no other schemes, words, templates or external scripts")
+        << QByteArray(
+               "<script src='/player.mp4'></script><script>"
+               "a('ftp://h/x.mp4'); b('javascript:x.mp4'); c('see the clip.mp4 here');"
+               "d(`/${id}.mp4`); e('video.mp4.html'); f('.mp4'); g('/ok.mp3')</script>")
+        << QStringList{"http://site.test/ok.mp3"};
+    QTest::newRow("script: an unclosed quote ends with its line")
+        << QByteArray("<script>// don't\nplay(\"/next.ogg\")</script>")
+        << QStringList{"http://site.test/next.ogg"};
 }
 
 void TResolverPageTest::Candidates()
@@ -157,6 +187,23 @@ void TResolverPageTest::DeepAndBrokenPages()
     QCOMPARE(Strings(FindMediaCandidates(broken, PageUrl)).value(0),
              QString("http://site.test/b.mp4"));
     QVERIFY(FindMediaCandidates(QByteArray(), PageUrl).empty());
+}
+
+// A page that fills its scripts with links, or hides one far into a huge
+// script, costs a bounded amount of work.
+void TResolverPageTest::ScriptScanIsBounded()
+{
+    QByteArray many = "<script>";
+    for (int i = 0; i < 1000; ++i)
+        many += "p('/v" + QByteArray::number(i) + ".mp4');";
+    many += "</script>";
+    const QStringList links = Strings(FindMediaCandidates(many, PageUrl));
+    QCOMPARE(links.size(), qsizetype(TScriptMediaLinks::MaxLinks));
+    QCOMPARE(links.first(), QString("http://site.test/v0.mp4"));
+
+    QByteArray late = "<script>var pad = '" + QByteArray(TScriptMediaLinks::MaxScriptBytes, 'x') +
+                      "'; p('/late.mp4');</script><script>p('/later.mp4')</script>";
+    QVERIFY(FindMediaCandidates(late, PageUrl).empty());
 }
 
 void TResolverPageTest::MediaResponse_data()
