@@ -3,6 +3,7 @@
 
 #include "MediaTypes.h"
 #include "PageCandidates.h"
+#include "ResolverReason.h"
 #include "ResolverServer.h"
 #include "ScriptMediaLinks.h"
 
@@ -17,6 +18,8 @@ private slots:
     void Candidates();
     void DeepAndBrokenPages();
     void ScriptScanIsBounded();
+    void ReasonHeader_data();
+    void ReasonHeader();
     void MediaResponse_data();
     void MediaResponse();
     void LinkOfQuery_data();
@@ -204,6 +207,45 @@ void TResolverPageTest::ScriptScanIsBounded()
     QByteArray late = "<script>var pad = '" + QByteArray(TScriptMediaLinks::MaxScriptBytes, 'x') +
                       "'; p('/late.mp4');</script><script>p('/later.mp4')</script>";
     QVERIFY(FindMediaCandidates(late, PageUrl).empty());
+}
+
+// The reason beside "error": one line, bounded, and read back by the program.
+void TResolverPageTest::ReasonHeader_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<bool>("unreachable");
+    QTest::addColumn<QByteArray>("words");
+    const QByteArray refused = QByteArray::fromStdString(ResolverReasonValue(
+        TResolverReason::ConnectionRefused, "the server at h:9\r\nSet-Cookie: x refused"));
+    QTest::newRow("line breaks in the words become blanks")
+        << refused << true << true << QByteArray("the server at h:9  Set-Cookie: x refused");
+    QTest::newRow("404 is no connection problem")
+        << QByteArray("http-status; the page answered 404 Not Found") << true << false
+        << QByteArray("the page answered 404 Not Found");
+    QTest::newRow("no words") << QByteArray(" stalled ") << true << true << QByteArray();
+    QTest::newRow("unknown code") << QByteArray("gremlins; who knows") << false << false
+                                  << QByteArray();
+    // 511 bytes of 'a', then a two-byte character across the bound.
+    const std::string longWords = std::string(511, 'a') + "\xc3\xa9" + std::string(100, 'b');
+    QTest::newRow("cut before a character, not inside it")
+        << QByteArray::fromStdString(ResolverReasonValue(TResolverReason::NoMedia, longWords))
+        << true << false << QByteArray(511, 'a');
+}
+
+void TResolverPageTest::ReasonHeader()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, known);
+    QFETCH(bool, unreachable);
+    QFETCH(QByteArray, words);
+    QVERIFY(!value.contains('\n') && !value.contains('\r'));
+    const std::optional<TResolverReasonValue> reason = ParseResolverReason(value.toStdString());
+    QCOMPARE(reason.has_value(), known);
+    if (!reason)
+        return;
+    QCOMPARE(IsUnreachableReason(reason->Reason), unreachable);
+    QCOMPARE(QByteArray::fromStdString(reason->Words), words);
 }
 
 void TResolverPageTest::MediaResponse_data()

@@ -182,7 +182,8 @@ private slots:
     void AskerGoneStopsTheRemux();
     void StalledSourceEndsTheStream_data();
     void StalledSourceEndsTheStream();
-    void WindowSavesHlsStream();
+    void WindowSavesPageStream_data();
+    void WindowSavesPageStream();
     void WindowSavesVideoAudioPair();
 
 private:
@@ -298,6 +299,15 @@ void TResolverStreamTest::initTestCase()
          "<video><source src='/hls/index.m3u8' type='application/x-mpegURL'>"
          "<source src='/gone.mp4' type='video/mp4'></video>");
     page("/page/dash", "<video src='../dash/m.mpd'></video>");
+    // Players that only their scripts set up.
+    page("/page/hlsjs",
+         "<video id='v'></video><script src='/hls.min.js'></script><script>"
+         "if (Hls.isSupported()) { var hls = new Hls(); hls.loadSource('../hls/index.m3u8');"
+         " hls.attachMedia(document.getElementById('v')); }</script>");
+    page("/page/dashjs",
+         "<head><base href='/dash/'></head><video id='v'></video><script>"
+         "var player = dashjs.MediaPlayer().create();"
+         " player.initialize(document.querySelector('#v'), \"m.mpd\", true);</script>");
     page("/page/both",
          "<video><source src='/hls/index.m3u8' type='application/x-mpegURL'>"
          "<source src='/pair/video.mp4' type='video/mp4'></video>");
@@ -486,6 +496,8 @@ void TResolverStreamTest::StreamLinkServesOneFile_data()
     QTest::newRow("DASH manifest") << "/dash/m.mpd";
     QTest::newRow("page with an HLS source and a dead file") << "/page/hls";
     QTest::newRow("page with a DASH video src") << "/page/dash";
+    QTest::newRow("hls.js page") << "/page/hlsjs";
+    QTest::newRow("dash.js page") << "/page/dashjs";
 }
 
 void TResolverStreamTest::StreamLinkServesOneFile()
@@ -681,14 +693,23 @@ void TResolverStreamTest::StalledSourceEndsTheStream()
     QTRY_COMPARE_WITH_TIMEOUT(TStreamServing::Running(), 0, 5000);
 }
 
-void TResolverStreamTest::WindowSavesHlsStream()
+void TResolverStreamTest::WindowSavesPageStream_data()
 {
+    QTest::addColumn<QString>("page");
+    QTest::newRow("HLS source") << "/page/hls";
+    QTest::newRow("hls.js page") << "/page/hlsjs";
+    QTest::newRow("dash.js page") << "/page/dashjs";
+}
+
+void TResolverStreamTest::WindowSavesPageStream()
+{
+    QFETCH(QString, page);
     SetResolverBaseAddress(m_process.Base().toStdString());
     QTemporaryDir folder;
     TWindowFixture f;
     QVERIFY(f.Exposed);
 
-    f.RunDownload(m_web.Url("/page/hls"), folder.path());
+    f.RunDownload(m_web.Url(page), folder.path());
 
     SetResolverBaseAddress({});
     QCOMPARE(f.Messages.size(), size_t(1));
@@ -702,6 +723,12 @@ void TResolverStreamTest::WindowSavesHlsStream()
     QVERIFY2(qAbs(seconds - MediaSeconds) <= 0.1 * MediaSeconds,
              qPrintable(QString::number(seconds)));
     QVERIFY2(m_process.Log().contains("served"), m_process.Log().constData());
+    // Found by the page rules themselves, not by yt-dlp.
+    const QByteArray log = m_process.Log();
+    const qsizetype line = log.lastIndexOf("link=" + m_web.Url(page).toUtf8() + " ");
+    QVERIFY2(line >= 0, log.constData());
+    QVERIFY2(log.mid(line, log.indexOf('\n', line) - line).contains("a stream, no file among"),
+             log.constData());
 }
 
 // A page whose player only the extractor understands, and whose best media is
