@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/OutputCheckUnit.h"
+#include "tool/OutputCheck.h"
 
 int main(int argc, char** argv)
 {

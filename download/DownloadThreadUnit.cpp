@@ -12,7 +12,7 @@
 #include "common/WinSystemFunctionsUnit.h"
 #include "download/MediaKindUnit.h"
 #include "download/PartFileUnit.h"
-#include "services/resolver/ResolverReason.h"
+#include "services/resolver/net/ResolverReason.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "common/JobHostUnit.h"
-#include "services/resolver/ResolverReason.h"
+#include "services/resolver/net/ResolverReason.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // encoders accept.
 #pragma once
 
-#include "ToolOptionsUnit.h"
+#include "tool/ToolOptions.h"
 
 // Runs the whole job and returns the process exit status: 0 when the output
 // was written completely, 1 for any failure (after one line saying why).

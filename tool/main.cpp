@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "ConsoleUnit.h"
-#include "OutputFileUnit.h"
-#include "ToolOptionsUnit.h"
-#include "TranscoderUnit.h"
+#include "tool/Console.h"
+#include "tool/OutputFile.h"
+#include "tool/ToolOptions.h"
+#include "tool/TranscoderUnit.h"
 
 int main(int argc, char** argv)
 {

@@ -1,8 +1,8 @@
-#include "ResolveJob.h"
+#include "services/resolver/ResolveJob.h"
 
-#include "MediaTypes.h"
-#include "StreamLinks.h"
-#include "YtDlpNotice.h"
+#include "services/resolver/net/MediaTypes.h"
+#include "services/resolver/stream/StreamLinks.h"
+#include "services/resolver/ytdlp/YtDlpNotice.h"
 
 namespace {
 

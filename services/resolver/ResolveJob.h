@@ -11,12 +11,12 @@
 // the page fetch and the built-in rules; without yt-dlp, step 3 answers
 // alone.
 
-#include "AddressPolicy.h"
-#include "PageParse.h"
-#include "ResolverLimits.h"
-#include "UrlFetch.h"
-#include "YtDlpAnswer.h"
-#include "YtDlpRun.h"
+#include "services/resolver/net/AddressPolicy.h"
+#include "services/resolver/net/ResolverLimits.h"
+#include "services/resolver/net/UrlFetch.h"
+#include "services/resolver/page/PageParse.h"
+#include "services/resolver/ytdlp/YtDlpAnswer.h"
+#include "services/resolver/ytdlp/YtDlpRun.h"
 
 #include <QByteArray>
 #include <QNetworkAccessManager>

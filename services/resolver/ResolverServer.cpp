@@ -1,10 +1,10 @@
-#include "ResolverServer.h"
+#include "services/resolver/ResolverServer.h"
 
-#include "ConnectionListener.h"
-#include "Descriptors.h"
-#include "RequestGuard.h"
-#include "ResolveJob.h"
-#include "StreamEndpoint.h"
+#include "services/resolver/ResolveJob.h"
+#include "services/resolver/server/ConnectionListener.h"
+#include "services/resolver/server/Descriptors.h"
+#include "services/resolver/server/RequestGuard.h"
+#include "services/resolver/stream/StreamEndpoint.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

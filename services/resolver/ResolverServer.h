@@ -6,7 +6,7 @@
 // request that does not come from a program on this desktop (see
 // TRequestGuard) is refused with 403 on every path.
 
-#include "ResolverLimits.h"
+#include "services/resolver/net/ResolverLimits.h"
 
 #include <QByteArray>
 #include <QHostAddress>

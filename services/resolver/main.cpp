@@ -1,10 +1,10 @@
 // quorvex-resolver: the small web service the download page asks for the
 // direct media link behind a page link.
 
-#include "Descriptors.h"
-#include "PageParse.h"
-#include "RequestGuard.h"
-#include "ResolverServer.h"
+#include "services/resolver/ResolverServer.h"
+#include "services/resolver/page/PageParse.h"
+#include "services/resolver/server/Descriptors.h"
+#include "services/resolver/server/RequestGuard.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -4,9 +4,9 @@
 // against real quorvex-resolver processes and testhttpd on 127.0.0.1, which
 // also plays the proxy through which made-up public names are reached.
 
-#include "AddressPolicy.h"
 #include "ResolverProcess.h"
 #include "TestHttpServer.h"
+#include "services/resolver/net/AddressPolicy.h"
 
 #include <QtTest>
 

@@ -6,18 +6,18 @@
 // talks to a resolver process as the program does.
 
 #include "ResolverProcess.h"
-#include "ResolverServer.h"
-#include "StreamContainer.h"
-#include "StreamInput.h"
-#include "StreamLinks.h"
-#include "StreamPipe.h"
-#include "StreamRegistry.h"
-#include "StreamServing.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "TestMedia.h"
 #include "WindowFixture.h"
 #include "download/DownloadThreadUnit.h"
+#include "services/resolver/ResolverServer.h"
+#include "services/resolver/remux/StreamContainer.h"
+#include "services/resolver/remux/StreamInput.h"
+#include "services/resolver/stream/StreamLinks.h"
+#include "services/resolver/stream/StreamPipe.h"
+#include "services/resolver/stream/StreamRegistry.h"
+#include "services/resolver/stream/StreamServing.h"
 
 #include <QDir>
 #include <QRegularExpression>

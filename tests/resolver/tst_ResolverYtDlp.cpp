@@ -6,8 +6,8 @@
 #include "ResolverProcess.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
-#include "YtDlpAnswer.h"
-#include "YtDlpFormats.h"
+#include "services/resolver/ytdlp/YtDlpAnswer.h"
+#include "services/resolver/ytdlp/YtDlpFormats.h"
 
 #include <QtTest>
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "TestMedia.h"
+#include "tests/support/TestMedia.h"
 
 inline const QString kTool = QStringLiteral(FFMOD_PATH);
 

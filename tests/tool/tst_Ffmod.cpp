@@ -8,7 +8,7 @@
 
 #include <regex>
 
-#include "FfmodTestTools.h"
+#include "tests/tool/FfmodTestTools.h"
 
 namespace {
 

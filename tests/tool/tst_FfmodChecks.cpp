@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "FfmodTestTools.h"
+#include "tests/tool/FfmodTestTools.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // good and spoilt files made here.
 #include <QtTest>
 
-#include "TestMedia.h"
-#include "tool/OutputCheckUnit.h"
+#include "tests/support/TestMedia.h"
+#include "tool/OutputCheck.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <regex>
 
-#include "tool/ConsoleUnit.h"
-#include "tool/EncoderLimitsUnit.h"
-#include "tool/OptionBoundsUnit.h"
-#include "tool/ToolOptionsUnit.h"
+#include "tool/Console.h"
+#include "tool/EncoderLimits.h"
+#include "tool/OptionBounds.h"
+#include "tool/ToolOptions.h"
 
 namespace {
 

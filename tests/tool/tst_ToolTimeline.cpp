@@ -3,8 +3,8 @@
 // what was written.
 #include <QtTest>
 
-#include "tool/DurationAccountUnit.h"
-#include "tool/TimestampGapUnit.h"
+#include "tool/DurationAccount.h"
+#include "tool/TimestampGap.h"
 
 Q_DECLARE_METATYPE(QList<qint64>)
 

@@ -1,0 +1,25 @@
+// The two checks that make a conversion's success a checked one: the input
+// yielded what it declares (else it is damaged, and a short output would pass
+// for the whole file), and the finished file reads back as long as what its
+// encoders were fed (see OutputCheck.h).
+#pragma once
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <string>
+
+#include "tool/StreamPipeline.h"
+#include "tool/ToolOptions.h"
+
+// False with the one-line reason when a stream gave nothing, or well under
+// what the input declares for it, or nothing was left to encode.
+bool CheckWhatWasRead(const AVFormatContext* input, const TPipelines& pipelines,
+                      const TToolOptions& options, std::string& error);
+
+// False with the one-line reason when the file at temporaryPath, written by
+// format, does not hold what its encoders were fed.
+bool CheckFinishedFile(const std::string& temporaryPath, const AVOutputFormat* format,
+                       const TPipelines& pipelines, const std::string& outputPath,
+                       std::string& error);

@@ -1,0 +1,154 @@
+#include "tool/OutputMuxer.h"
+
+#include <cstring>
+
+#include "tool/Console.h"
+#include "tool/LibraryError.h"
+#include "tool/OptionBounds.h"
+
+namespace {
+
+std::string ExtensionOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return LowerAscii(path.substr(dot + 1));
+}
+
+}  // namespace
+
+bool TMuxedStream::Write(AVPacket* packet, AVRational timeBase, std::string& error)
+{
+    packet->stream_index = m_stream->index;
+    av_packet_rescale_ts(packet, timeBase, m_stream->time_base);
+    const int rc = av_interleaved_write_frame(m_output, packet);
+    if (rc < 0) {
+        error = "Error while writing '" + m_name + "': " + ErrorText(rc);
+        return false;
+    }
+    return true;
+}
+
+TOutputMuxer::~TOutputMuxer()
+{
+    if (m_context) {
+        if (m_context->pb)
+            avio_closep(&m_context->pb);
+        avformat_free_context(m_context);
+    }
+}
+
+bool TOutputMuxer::Create(std::string& error)
+{
+    m_container = FindContainer(ExtensionOf(m_path));
+    const AVOutputFormat* format = nullptr;
+    if (m_container)
+        format = av_guess_format(m_container->Muxer, nullptr, nullptr);
+    else
+        format = av_guess_format(nullptr, m_path.c_str(), nullptr);
+    if (!format) {
+        error = "Unable to find a suitable output format for '" + m_path + "'";
+        return false;
+    }
+    if (avformat_alloc_output_context2(&m_context, format, nullptr, nullptr) < 0 || !m_context) {
+        error = "Out of memory";
+        return false;
+    }
+    return true;
+}
+
+bool TOutputMuxer::WritesAudioOnly() const
+{
+    return m_container ? m_container->VideoEncoder == nullptr
+                       : Format()->video_codec == AV_CODEC_ID_NONE;
+}
+
+TMuxedStream* TOutputMuxer::AddStream(const AVCodecContext* encoder, AVRational frameRate)
+{
+    AVStream* stream = avformat_new_stream(m_context, nullptr);
+    if (!stream || avcodec_parameters_from_context(stream->codecpar, encoder) < 0)
+        return nullptr;
+    stream->time_base = encoder->time_base;
+    if (encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+        stream->avg_frame_rate = frameRate;
+        stream->sample_aspect_ratio = encoder->sample_aspect_ratio;
+    }
+    m_headerBytes += encoder->extradata_size;
+    m_streams.push_back(std::make_unique<TMuxedStream>(m_context, stream, m_path));
+    return m_streams.back().get();
+}
+
+void TOutputMuxer::SetTags(const AVDictionary* inputTags, const TToolOptions& options)
+{
+    const AVDictionaryEntry* tag = nullptr;
+    while ((tag = av_dict_get(inputTags, "", tag, AV_DICT_IGNORE_SUFFIX))) {
+        const std::string key = LowerAscii(tag->key);
+        if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
+            key == "encoder")
+            continue;
+        SetTag(tag->key, tag->value);
+    }
+    if (options.Copyright)
+        SetTag("copyright", options.Copyright->c_str());
+    if (options.Comment)
+        SetTag("comment", options.Comment->c_str());
+    // Ogg keeps its tags in the streams' comment headers.
+    if (std::strcmp(Format()->name, "ogg") == 0) {
+        for (const auto& stream : m_streams)
+            av_dict_copy(&stream->Stream()->metadata, m_context->metadata, 0);
+    }
+}
+
+// A tag of the output, cut to what the format's tag fields hold.
+void TOutputMuxer::SetTag(const char* key, const char* value)
+{
+    std::string note;
+    const std::string text = BoundedTagText(key, value, Format()->name, note);
+    if (!note.empty())
+        WriteLine(note);
+    av_dict_set(&m_context->metadata, key, text.c_str(), 0);
+}
+
+bool TOutputMuxer::Open(const std::string& temporaryPath, std::string& error)
+{
+    const std::string url = "file:" + temporaryPath;
+    int rc = avio_open(&m_context->pb, url.c_str(), AVIO_FLAG_WRITE);
+    if (rc >= 0) {
+        AVDictionary* muxerOptions = nullptr;
+        // Program streams get the mux rate of a DVD, so that constant-quality
+        // video never starves the multiplexer.
+        const char* name = Format()->name;
+        if (std::strcmp(name, "dvd") == 0 || std::strcmp(name, "mpeg") == 0)
+            av_dict_set(&muxerOptions, "muxrate", "10080000", 0);
+        rc = avformat_write_header(m_context, &muxerOptions);
+        av_dict_free(&muxerOptions);
+    }
+    if (rc < 0) {
+        error = "Cannot write '" + m_path + "': " + ErrorText(rc);
+        return false;
+    }
+    return true;
+}
+
+bool TOutputMuxer::Finish(std::string& error)
+{
+    int rc = av_write_trailer(m_context);
+    if (rc >= 0) {
+        avio_flush(m_context->pb);
+        rc = m_context->pb->error;
+        if (rc >= 0)
+            rc = avio_closep(&m_context->pb);
+    }
+    if (rc < 0) {
+        error = "Error while writing '" + m_path + "': " + ErrorText(rc);
+        return false;
+    }
+    return true;
+}
+
+double TOutputMuxer::BytesWritten() const
+{
+    return m_context->pb ? static_cast<double>(avio_tell(m_context->pb)) : 0;
+}

@@ -1,0 +1,77 @@
+// The output's container: chosen by the output's extension, given one stream
+// for each pipeline and the tags, written under the hidden temporary name,
+// and closed at the end with every write checked.
+#pragma once
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tool/CodecChoice.h"
+#include "tool/PacketSink.h"
+#include "tool/ToolOptions.h"
+
+// One stream of the output: the packets of its pipeline go into the muxer.
+class TMuxedStream : public TPacketSink
+{
+public:
+    TMuxedStream(AVFormatContext* output, AVStream* stream, const std::string& name)
+        : m_output(output), m_stream(stream), m_name(name)
+    {}
+    bool Write(AVPacket* packet, AVRational timeBase, std::string& error) override;
+    const std::string& Name() const override { return m_name; }
+    AVStream* Stream() const { return m_stream; }
+
+private:
+    AVFormatContext* m_output;
+    AVStream* m_stream;
+    std::string m_name;
+};
+
+class TOutputMuxer
+{
+public:
+    // path is the output's real name: its extension chooses the container,
+    // and failure lines name it.
+    explicit TOutputMuxer(const std::string& path) : m_path(path) {}
+    ~TOutputMuxer();
+    TOutputMuxer(const TOutputMuxer&) = delete;
+    TOutputMuxer& operator=(const TOutputMuxer&) = delete;
+
+    // Chooses the container. False with the one-line reason.
+    bool Create(std::string& error);
+    const AVOutputFormat* Format() const { return m_context->oformat; }
+    // The container the extension chose (nullptr: libavformat's guess).
+    const TContainer* Container() const { return m_container; }
+    // The muxer name the settings depend on; empty for a guessed container.
+    std::string ChosenMuxer() const { return m_container ? m_container->Muxer : ""; }
+    bool WritesAudioOnly() const;
+
+    // A new stream for what encoder writes at frameRate (pictures only).
+    // Nullptr when it cannot be added.
+    TMuxedStream* AddStream(const AVCodecContext* encoder, AVRational frameRate);
+    // The input's own tags, then copyright and comment of the command line.
+    void SetTags(const AVDictionary* inputTags, const TToolOptions& options);
+    // Opens the file at temporaryPath and writes the header.
+    bool Open(const std::string& temporaryPath, std::string& error);
+    // Writes the trailer and closes the file, every write checked.
+    bool Finish(std::string& error);
+
+    // What was written so far, while the file is open.
+    double BytesWritten() const;
+    // The encoders' global headers, in bytes.
+    double HeaderBytes() const { return m_headerBytes; }
+
+private:
+    void SetTag(const char* key, const char* value);
+
+    std::string m_path;
+    const TContainer* m_container = nullptr;
+    AVFormatContext* m_context = nullptr;
+    std::vector<std::unique_ptr<TMuxedStream>> m_streams;
+    double m_headerBytes = 0;
+};

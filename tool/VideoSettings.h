@@ -1,0 +1,26 @@
+// The video encoder's settings: pixel format, frame size, frame rate and
+// quality, each taken from the command line or the input and brought to what
+// the encoder takes, with one line for every value that had to change.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <string>
+
+#include "tool/ToolOptions.h"
+
+struct TVideoChoice
+{
+    AVPixelFormat PixelFormat = AV_PIX_FMT_NONE;
+    TFrameSize Size;
+    AVRational FrameRate{25, 1};
+};
+
+void ChooseVideoSettings(const AVCodec* codec, const AVCodecContext* dec,
+                         const TToolOptions& options, TVideoChoice& choice);
+
+// Bit rate, or near-transparent constant quality for "-sameq"; the GOP of a
+// DVD for the "dvd" muxer.
+void ApplyVideoQuality(AVCodecContext* enc, const TToolOptions& options, const std::string& muxer);
