@@ -9,9 +9,6 @@
 #include <cstddef>
 #include <string>
 
-// The tool's file name inside GetTempDirectory().
-inline constexpr const char* ToolFileName = "ffmod.exe";
-
 // Writes SIZE bytes at DATA to DIRECTORY + ToolFileName (DIRECTORY ends with
 // "/") in one write, mode 0755. Returns "" on success, else the message to
 // show: "Cannot create file "<path>". <reason>" or, when the write stops

@@ -7,6 +7,12 @@
 //   convert_bench overhead TOOL AUDIO...
 //       An audio job of the given files through the window against the same
 //       tool runs (probe and convert per file) from a shell script.
+//   convert_bench parallel TOOL AUDIO...
+//       The .wav and the .flac files among AUDIO, each set to MP3 and to M4A
+//       through the window with one run per processor at once, with one run
+//       at a time, and with the ffmpeg program run by xargs -P<processors>;
+//       the longest gap between window events and the peak memory of the
+//       program and its tool runs. CONVERT_BENCH_ROUNDS rounds (default 3).
 //
 // TOOL is the built conversion tool; it is copied into a private directory
 // as the program would write it. Figures go to stdout; nothing is asserted.
@@ -15,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -24,6 +31,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <unistd.h>
@@ -33,6 +42,7 @@
 #include "WindowDriver.h"
 #include "common/UserMessageUnit.h"
 #include "convert/ConvertJobUnit.h"
+#include "convert/ToolEnvironment.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -53,9 +63,10 @@ double Median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// The running child of ours named like the tool, or 0.
-pid_t ChildTool()
+// The running children of ours named like the tool.
+std::vector<pid_t> ChildTools()
 {
+    std::vector<pid_t> children;
     const QString self = QString::number(getpid());
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
@@ -68,10 +79,128 @@ pid_t ChildTool()
             continue;
         const QList<QByteArray> rest = text.mid(close + 2).split(' ');
         if (rest.size() > 1 && rest[0] != "Z" && rest[1] == self.toLatin1())
-            return static_cast<pid_t>(entry.toInt());
+            children.push_back(static_cast<pid_t>(entry.toInt()));
+    }
+    return children;
+}
+
+// The running child of ours named like the tool, or 0.
+pid_t ChildTool()
+{
+    const std::vector<pid_t> children = ChildTools();
+    return children.empty() ? 0 : children.front();
+}
+
+// The resident memory of PID in kB (0 when it is gone).
+long long ResidentKb(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLongLong();
     }
     return 0;
 }
+
+// Every child process of ours, from the kernel's list per thread (cheap
+// enough to read every few milliseconds).
+std::vector<pid_t> Children()
+{
+    std::vector<pid_t> children;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(getpid());
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile list(tasks + "/" + task + "/children");
+        if (!list.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& pid : list.readAll().split(' ')) {
+            if (!pid.trimmed().isEmpty())
+                children.push_back(static_cast<pid_t>(pid.trimmed().toInt()));
+        }
+    }
+    return children;
+}
+
+// The highest sum of this program's and its tool runs' resident memory,
+// sampled every 20 ms while it lives.
+class TMemoryPeak
+{
+public:
+    TMemoryPeak()
+        : m_thread([this] {
+              while (!m_stop) {
+                  long long sum = ResidentKb(getpid());
+                  for (const pid_t child : Children())
+                      sum += ResidentKb(child);
+                  m_peakKb = std::max(m_peakKb.load(), sum);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          })
+    {}
+    ~TMemoryPeak() { Stop(); }
+    TMemoryPeak(const TMemoryPeak&) = delete;
+    TMemoryPeak& operator=(const TMemoryPeak&) = delete;
+
+    // The peak in MB once sampling has stopped.
+    double StopMb()
+    {
+        Stop();
+        return double(m_peakKb) / 1024;
+    }
+
+private:
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<long long> m_peakKb{0};
+    std::thread m_thread;
+};
+
+// The gaps between two served window events (a 1 ms timer) while COUNTING
+// says they count.
+class TEventGaps
+{
+public:
+    explicit TEventGaps(std::function<bool()> counting)
+    {
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        m_ticker.setInterval(1);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this, counting] {
+            const TClock::time_point now = TClock::now();
+            if (m_last != TClock::time_point{} && counting()) {
+                m_gaps.push_back(Millis(now - m_last));
+                if (m_gaps.back() > 50 && qEnvironmentVariableIsSet("CONVERT_BENCH_VERBOSE"))
+                    std::fprintf(stderr, "gap of %.1f ms\n", m_gaps.back());
+            }
+            m_last = now;
+        });
+        m_ticker.start();
+    }
+
+    void Stop() { m_ticker.stop(); }
+    const std::vector<double>& Gaps() const { return m_gaps; }
+    double Longest() const
+    {
+        return m_gaps.empty() ? 0 : *std::max_element(m_gaps.begin(), m_gaps.end());
+    }
+    double Percentile99() const
+    {
+        std::vector<double> sorted = m_gaps;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
+    }
+
+private:
+    QTimer m_ticker;
+    TClock::time_point m_last{};
+    std::vector<double> m_gaps;
+};
 
 // True once PID has ended (gone, or a zombie waiting to be collected).
 bool Ended(pid_t pid)
@@ -185,33 +314,15 @@ int Responsiveness(TBench& bench, const QString& input)
 {
     if (!bench.Prepare(TPage::Video, {input}, "MPEG-4 Video File (MP4)"))
         return 1;
-    std::vector<double> gaps;
-    TClock::time_point last{};
     const TClock::time_point start = TClock::now();
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const TClock::time_point now = TClock::now();
-        if (last != TClock::time_point{} && bench.Window().ProgressPosition() > 0) {
-            gaps.push_back(Millis(now - last));
-            if (gaps.back() > 50 && qEnvironmentVariableIsSet("CONVERT_BENCH_VERBOSE"))
-                std::fprintf(stderr, "gap of %.1f ms ending at %.3f s, at %d%%\n", gaps.back(),
-                             Millis(now - start) / 1000, bench.Window().ProgressPosition());
-        }
-        last = now;
-    });
-    ticker.start();
+    TEventGaps gaps([&bench] { return bench.Window().ProgressPosition() > 0; });
     bench.Button("ProcessOkBtn")->click();
     const double total = Millis(TClock::now() - start);
-    ticker.stop();
-    std::vector<double> sorted = gaps;
-    std::sort(sorted.begin(), sorted.end());
-    const double p99 = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
+    gaps.Stop();
     std::printf(
         "responsiveness during a %.1f s conversion: %zu events, longest gap %.1f ms, "
         "99th percentile %.1f ms, median %.2f ms (target < 50 ms); result: %s\n",
-        total / 1000, gaps.size(), sorted.empty() ? 0.0 : sorted.back(), p99, Median(gaps),
+        total / 1000, gaps.Gaps().size(), gaps.Longest(), gaps.Percentile99(), Median(gaps.Gaps()),
         bench.Messages().empty() ? "-" : bench.Messages().back().c_str());
     return 0;
 }
@@ -278,6 +389,120 @@ int Overhead(TBench& bench, const QStringList& inputs, int rounds)
     return 0;
 }
 
+struct TBatch
+{
+    double Ms = 0;
+    double LongestGapMs = 0;
+    double PeakMb = 0;
+};
+
+// One audio job of INPUTS through the window with JOBS runs at once.
+TBatch WindowBatch(TBench& bench, const QStringList& inputs, const char* format,
+                   const QByteArray& jobs)
+{
+    const TEnvOverride width(ToolJobsVariable, jobs);
+    TBatch batch;
+    if (!bench.Prepare(TPage::Audio, inputs, format) ||
+        !bench.Window().SelectListItem("AudioFrequenciesList", "44100 kHz") ||
+        !bench.Window().SelectListItem("AudioBitrateList", "128 kbit") ||
+        !bench.Window().SelectListItem("AudioChannelsModeList", "Stereo (2 Channel Mode)"))
+        return batch;
+    TMemoryPeak memory;
+    TEventGaps gaps([&bench] { return bench.Window().IsJobRunning(); });
+    const TClock::time_point start = TClock::now();
+    bench.Button("ProcessOkBtn")->click();
+    batch.Ms = Millis(TClock::now() - start);
+    gaps.Stop();
+    batch.LongestGapMs = gaps.Longest();
+    batch.PeakMb = memory.StopMb();
+    return batch;
+}
+
+// The ffmpeg program on the same files, PROCESSES at once through xargs.
+double XargsBatch(const QStringList& inputs, const QString& out, const QString& codec,
+                  const QString& extension, int processes)
+{
+    QString script = QStringLiteral("cd '%1' && printf '%s\\0'").arg(QFileInfo(inputs[0]).path());
+    for (const QString& input : inputs)
+        script += " '" + QFileInfo(input).fileName() + "'";
+    script += QStringLiteral(
+                  " | xargs -0 -P%1 -I{} ffmpeg -v error -nostdin -y -i {} -ar 44100 "
+                  "-b:a 128k -ac 2 -vn -c:a %2 '%3'/{}.%4")
+                  .arg(processes)
+                  .arg(codec, out, extension);
+    QProcess sh;
+    sh.setStandardInputFile(QProcess::nullDevice());
+    const TClock::time_point start = TClock::now();
+    sh.start(QStringLiteral("sh"), {"-c", script});
+    sh.waitForFinished(-1);
+    if (sh.exitCode() != 0)
+        std::fprintf(stderr, "xargs batch failed: %s\n", sh.readAllStandardError().constData());
+    return Millis(TClock::now() - start);
+}
+
+int Parallel(TBench& bench, const QStringList& inputs, int rounds)
+{
+    const int processors = QThread::idealThreadCount();
+    const QByteArray all = QByteArray::number(processors);
+    QTemporaryDir xargsOut;
+    struct TTarget
+    {
+        const char* Format;
+        const char* Codec;
+        const char* Extension;
+    };
+    const TTarget targets[] = {{"MPEG Layer-3 (MP3)", "libmp3lame", "mp3"},
+                               {"Itunes Audio (M4A)", "aac", "m4a"}};
+    for (const char* kind : {"wav", "flac"}) {
+        QStringList files;
+        for (const QString& input : inputs) {
+            if (input.endsWith(QLatin1String(".") + kind))
+                files << input;
+        }
+        if (files.isEmpty())
+            continue;
+        for (const TTarget& target : targets) {
+            std::vector<double> times[3];
+            double longestGap = 0;
+            double peakAll = 0;
+            double peakOne = 0;
+            for (int round = 0; round < rounds; ++round) {
+                // Alternate the order, so that a change of load hits every way alike.
+                for (int i = 0; i < 3; ++i) {
+                    const int way = round % 2 ? 2 - i : i;
+                    if (way == 2) {
+                        times[2].push_back(XargsBatch(files, xargsOut.path(), target.Codec,
+                                                      target.Extension, processors));
+                        continue;
+                    }
+                    const TBatch batch =
+                        WindowBatch(bench, files, target.Format, way == 0 ? all : "1");
+                    times[way].push_back(batch.Ms);
+                    if (way == 0) {
+                        longestGap = std::max(longestGap, batch.LongestGapMs);
+                        peakAll = std::max(peakAll, batch.PeakMb);
+                    } else {
+                        peakOne = std::max(peakOne, batch.PeakMb);
+                    }
+                }
+            }
+            const double w = Median(times[0]);
+            const double one = Median(times[1]);
+            const double x = Median(times[2]);
+            std::printf(
+                "%lld %s to %s: %d at once %.0f ms, one at a time %.0f ms, xargs -P%d ffmpeg "
+                "%.0f ms (medians of %d); %d at once / one at a time %.3f (target <= 0.55), "
+                "/ xargs %.3f (target <= 1.05); longest event gap %.1f ms (target < 20 ms); "
+                "peak memory %.0f MB (one at a time %.0f MB); result: %s\n",
+                static_cast<long long>(files.size()), kind, target.Extension, processors, w, one,
+                processors, x, rounds, processors, w / one, w / x, longestGap, peakAll, peakOne,
+                bench.Messages().empty() ? "-" : bench.Messages().back().c_str());
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -288,7 +513,8 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() < 4) {
         std::fprintf(stderr,
-                     "usage: convert_bench cancel|responsiveness|overhead TOOL MEDIA... [RUNS]\n");
+                     "usage: convert_bench cancel|responsiveness|overhead|parallel TOOL MEDIA... "
+                     "[RUNS]\n");
         return 2;
     }
     TBench bench(args[2]);
@@ -302,6 +528,11 @@ int main(int argc, char** argv)
         return Responsiveness(bench, args[3]);
     if (args[1] == QLatin1String("overhead"))
         return Overhead(bench, args.mid(3), 5);
+    if (args[1] == QLatin1String("parallel"))
+        return Parallel(bench, args.mid(3),
+                        qEnvironmentVariableIntValue("CONVERT_BENCH_ROUNDS") > 0
+                            ? qEnvironmentVariableIntValue("CONVERT_BENCH_ROUNDS")
+                            : 3);
     std::fprintf(stderr, "unknown benchmark %s\n", qPrintable(args[1]));
     return 2;
 }

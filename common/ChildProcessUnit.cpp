@@ -2,22 +2,20 @@
 
 #include <QProcess>
 
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
 #include <unistd.h>
+
 #include <csignal>
-#endif
+
+#include "base/EndWithParent.h"
 
 void EndWithThisProgram(QProcess& process)
 {
 #ifdef Q_OS_LINUX
-    // The kernel sends SIGTERM to the child when the thread that started it
-    // ends, which for a program is its end, however it ends. A program that
-    // died between fork and prctl is caught by the parent check.
+    // The child gets SIGTERM when this program ends, however it ends. A
+    // program that died between fork and the request is caught by the check.
     const pid_t parent = ::getpid();
     process.setChildProcessModifier([parent] {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
+        if (!EndWithParent(SIGTERM, parent))
             ::_exit(1);
     });
 #else

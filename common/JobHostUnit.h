@@ -25,6 +25,13 @@ public:
 
     // What the job works on now, shown beside the bar ("2 of 4: song.flac").
     virtual void SetProgressItem(const std::string& text) { (void)text; }
+    // Seconds of media converted so far and in all (the files' lengths, some
+    // perhaps estimated); the window tells the time left from them.
+    virtual void SetWorkSeconds(double done, double total)
+    {
+        (void)done;
+        (void)total;
+    }
     // Bytes of a transfer so far and in all (-1 when unknown); the window
     // shows them with the speed.
     virtual void SetTransferredBytes(std::int64_t received, std::int64_t total)

@@ -8,15 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "base/AsciiCase.h"
+
 using TStringList = std::vector<std::string>;
 
 // Removes every byte up to 0x20 (blanks and control characters) from both ends.
 std::string TrimString(std::string_view text);
 
-// 'A'..'Z' to 'a'..'z' (and back); every other byte stays as it is.
-std::string AsciiLowerCase(std::string_view text);
-std::string AsciiUpperCase(std::string_view text);
-bool SameTextAscii(std::string_view a, std::string_view b);
+// AsciiLowerCase, AsciiUpperCase and SameTextAscii: 'A'..'Z' to 'a'..'z'
+// (and back), every other byte as it is. The conversion tool and the
+// resolver use them too, so they live in the base library.
 
 // Cuts Text at every Delimiter, left to right without overlap. Each piece is
 // trimmed; empty pieces are kept except a last one behind the last delimiter.

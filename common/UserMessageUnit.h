@@ -7,16 +7,22 @@
 #include <functional>
 #include <string>
 
+#include "base/Version.h"
+
 enum class TMessageKind
 {
     Warning,
     Information
 };
 
-inline constexpr const char* ProductTitle = "Quorvex - Media Converter 1.35";
+// The product's name and version, as the window's title and the About text
+// begin (a literal, so that fixed texts can be joined with it).
+#define QUORVEX_PRODUCT_TITLE "Quorvex - Media Converter " QUORVEX_VERSION
+
+inline constexpr const char* ProductTitle = QUORVEX_PRODUCT_TITLE;
 inline constexpr const char* ApplicationTitle = "Quorvex - Media Converter. Brimlow LLC";
-inline constexpr const char* WarningTitle = "Quorvex - Media Converter 1.35 Warning Message";
-inline constexpr const char* SuccessTitle = "Quorvex - Media Converter 1.35 Successfully Message";
+inline constexpr const char* WarningTitle = QUORVEX_PRODUCT_TITLE " Warning Message";
+inline constexpr const char* SuccessTitle = QUORVEX_PRODUCT_TITLE " Successfully Message";
 
 // The texts the jobs report.
 inline constexpr const char* MsgCannotCreate = "The Multimedia file(s) cannot be created.";

@@ -154,12 +154,6 @@ std::string GetTempDirectory()
     return WithDelimiter(cacheDir);
 }
 
-std::string ExtractFileNamePart(const std::string& path)
-{
-    const size_t p = path.rfind(PathDelimiter);
-    return p == std::string::npos ? path : path.substr(p + 1);
-}
-
 namespace {
 
 std::vector<std::string> ProcessNames(const std::string& procDir)

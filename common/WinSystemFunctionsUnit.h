@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/FilePaths.h"
+
 // Raised when a system service cannot give a usable answer; what() is a
 // sentence fit to show the user.
 class TSystemError : public std::runtime_error
@@ -18,11 +20,8 @@ public:
 // conversion tool. Always ends with the path delimiter. Throws TSystemError.
 std::string GetTempDirectory();
 
-// The path delimiter of this system ("/" here) and whether a byte is one.
-constexpr char PathDelimiter = '/';
-
-// The file-name part of a path: the text after its last delimiter.
-std::string ExtractFileNamePart(const std::string& path);
+// PathDelimiter and ExtractFileNamePart: the conversion tool cuts paths too,
+// so they live in the base library.
 
 // Terminates every running process whose executable name, or the file-name
 // part of it, equals ExeFileName without regard to ASCII case. Returns the

@@ -7,7 +7,7 @@ void TAudioConvertThread::Execute()
 
 void TAudioConvertThread::RunProcess()
 {
-    RunTool(true);
+    RunTool();
 }
 
 void TAudioConvertThread::ScanChunk(std::string_view chunk)

@@ -18,5 +18,6 @@ public:
 
 protected:
     void Execute() override;
+    bool LogsChunks() const override { return true; }
     void ScanChunk(std::string_view chunk) override;
 };

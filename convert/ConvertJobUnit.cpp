@@ -1,15 +1,23 @@
 #include "convert/ConvertJobUnit.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <system_error>
+#include <vector>
 
+#include <QThread>
+
+#include "base/ToolFileName.h"
 #include "common/JobHostUnit.h"
 #include "common/UserMessageUnit.h"
 #include "common/WinSystemFunctionsUnit.h"
 #include "convert/AudioConvertThreadUnit.h"
+#include "convert/ConvertScheduler.h"
 #include "convert/JobReportUnit.h"
+#include "convert/ToolEnvironment.h"
 #include "convert/VideoConvertThreadUnit.h"
 #include "settings/SettingsTable.h"
 #include "settings/TranslateFormUnit.h"
@@ -91,7 +99,19 @@ struct TJobPlan
     TStringList Settings;  // arguments in command order, the format's last
     std::string Extension;
     bool FormatChosen = false;
+    std::string FormatName;  // "MP3", "WAV", ...: how the details name the format
+    TBitRateSource BitRate = TBitRateSource::Other;
 };
+
+// Whose audio bit rate the settings' arguments ARGUMENTS ask for: a value the
+// user chose ("-ab 128k"), the input's ("-ab [AKBIT]k") or none ("-sameq").
+TBitRateSource BitRateSource(const std::string& arguments)
+{
+    if (!arguments.starts_with("-ab "))
+        return TBitRateSource::Other;
+    return arguments.find('[') == std::string::npos ? TBitRateSource::Chosen
+                                                    : TBitRateSource::Input;
+}
 
 void AddSettings(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
                  const std::string& item)
@@ -105,6 +125,7 @@ void SetFormat(TJobPlan& plan, const TTranslateForm& lookup, const char* list,
     const int row = lookup.FindSettingsRow(list, item);
     plan.Settings.emplace_back(SettingsCell(row, 2));
     plan.Extension = SettingsCell(row, 3);
+    plan.FormatName = FormatShortName(item);
     plan.FormatChosen = row >= 0 && plan.Settings.back() != "ERROR";
 }
 
@@ -144,73 +165,126 @@ std::string FailureText(const TToolRunner& runner, const std::string& output)
     return "the conversion tool failed with exit code " + std::to_string(runner.ExitCode);
 }
 
-// "2 of 4: song.flac": what the progress panel shows beside the bar.
-std::string ProgressItemText(int fileNumber, int filesCount, const std::string& input)
+// The files of one job and what their runs gave: the audio job's files have a
+// probe run and then a convert run, the video job's a convert run.
+class TJobFiles : public TConvertFiles
 {
-    return std::to_string(fileNumber) + " of " + std::to_string(filesCount) + ": " +
-           ExtractFileNamePart(input);
-}
+public:
+    TJobFiles(const TJobPlan& plan, TJobHost& host) : m_plan(plan), m_host(host)
+    {
+        // Every output name is fixed, in list order, before anything runs, so
+        // that a job writes the same files whatever finishes first. No output
+        // may go to one of the job's own inputs (converting one file must
+        // never destroy another, or one the user chose as a source), nor to
+        // the name an earlier file of the job got.
+        std::set<std::string> taken;
+        for (const std::string& input : plan.InputFiles)
+            taken.insert(PlaceKey(input));
+        const auto isTaken = [&taken](const std::string& path) {
+            return taken.count(PlaceKey(path)) != 0;
+        };
+        const std::string folder = DestinationFolderPath(plan.DestinationFolder);
+        for (const std::string& input : plan.InputFiles) {
+            TFile file;
+            file.Output =
+                OutputFilePath(folder, OutputFileName(input), plan.Extension, isTaken, IsPresent);
+            taken.insert(PlaceKey(file.Output));
+            m_files.push_back(std::move(file));
+        }
+    }
+
+    TPlannedRun NextRun(int index, TToolRunner* previous) override
+    {
+        TFile& file = m_files[static_cast<size_t>(index)];
+        const std::string& input = m_plan.InputFiles[static_cast<size_t>(index)];
+        const int filesCount = static_cast<int>(m_files.size());
+        TPlannedRun next;
+        if (previous == nullptr) {
+            const std::string tool = ToolPath();
+            file.Command = TToolCommand::Convert(tool, input, m_plan.Settings, file.Output);
+            if (m_plan.Audio) {
+                auto probe = MakeRunner<TAudioConvertThread>(
+                    m_host, TToolCommand::Probe(tool, input), filesCount, index + 1);
+                probe->ConvertMode = false;
+                file.Probing = true;
+                next.Runner = std::move(probe);
+            } else {
+                next.LogLine = file.Command.CommandLine();
+                next.Runner =
+                    MakeRunner<TVideoConvertThread>(m_host, file.Command, filesCount, index + 1);
+            }
+            return next;
+        }
+        if (file.Probing) {
+            file.Probing = false;
+            ApplyProbeResult(file.Command, previous->ResultText, m_plan.Extension);
+            next.LogLine = "RUN: " + file.Command.CommandLine();
+            auto convert =
+                MakeRunner<TAudioConvertThread>(m_host, file.Command, filesCount, index + 1);
+            convert->ConvertMode = true;
+            next.Runner = std::move(convert);
+            return next;
+        }
+        file.Converted = Converted(*previous, file.Output);
+        if (!file.Converted && !previous->Stopped)
+            file.Failure = FailureText(*previous, file.Output);
+        file.Notes = SettingNotes(previous->Output.Lines());
+        return next;
+    }
+
+    int ConvertedCount() const
+    {
+        return static_cast<int>(std::count_if(m_files.begin(), m_files.end(),
+                                              [](const TFile& f) { return f.Converted; }));
+    }
+
+    // The closing box's details, the files in list order.
+    std::string DetailText() const
+    {
+        TJobReport report;
+        report.SetWording(m_plan.FormatName, m_plan.BitRate);
+        for (size_t i = 0; i < m_files.size(); ++i) {
+            if (!m_files[i].Failure.empty())
+                report.AddFailure(m_plan.InputFiles[i], m_files[i].Failure);
+            report.AddNotes(m_plan.InputFiles[i], m_files[i].Notes);
+        }
+        return report.DetailText();
+    }
+
+private:
+    struct TFile
+    {
+        std::string Output;
+        TToolCommand Command;
+        bool Probing = false;
+        bool Converted = false;
+        std::string Failure;
+        TStringList Notes;
+    };
+
+    const TJobPlan& m_plan;
+    TJobHost& m_host;
+    std::vector<TFile> m_files;
+};
 
 int RunJob(const TJobPlan& plan, TJobHost& host)
 {
     const int filesCount = static_cast<int>(plan.InputFiles.size());
-    int converted = 0;
-    TJobReport report;
-    // Places no output may go to: the job's own inputs (converting one file
-    // must never destroy another that is still to come, or one the user chose
-    // as a source) and the outputs this job has written already.
-    std::set<std::string> taken;
-    for (const std::string& input : plan.InputFiles)
-        taken.insert(PlaceKey(input));
-    const auto isTaken = [&taken](const std::string& path) {
-        return taken.count(PlaceKey(path)) != 0;
-    };
-    for (int i = 0; i < filesCount && plan.FormatChosen; ++i) {
-        host.ProcessMessages();
-        const std::string& input = plan.InputFiles[static_cast<size_t>(i)];
-        host.SetProgressItem(ProgressItemText(i + 1, filesCount, input));
-        const std::string output =
-            OutputFilePath(DestinationFolderPath(plan.DestinationFolder), OutputFileName(input),
-                           plan.Extension, isTaken, IsPresent);
-        const std::string tool = ToolPath();
-        TToolCommand command = TToolCommand::Convert(tool, input, plan.Settings, output);
-
-        std::unique_ptr<TToolRunner> run;
-        if (plan.Audio) {
-            auto probe = MakeRunner<TAudioConvertThread>(host, TToolCommand::Probe(tool, input),
-                                                         filesCount, i + 1);
-            probe->ConvertMode = false;
-            probe->Start();
-            const std::string probeResult = probe->ResultText;
-            probe.reset();
-
-            ApplyProbeResult(command, probeResult, plan.Extension);
-            host.AppendDebugLine("RUN: " + command.CommandLine());
-            auto convert = MakeRunner<TAudioConvertThread>(host, command, filesCount, i + 1);
-            convert->ConvertMode = true;
-            run = std::move(convert);
-        } else {
-            host.AppendDebugLine(command.CommandLine());
-            run = MakeRunner<TVideoConvertThread>(host, command, filesCount, i + 1);
-        }
-        run->Start();
-        if (Converted(*run, output)) {
-            ++converted;
-            taken.insert(PlaceKey(output));
-        } else if (!run->Stopped) {
-            report.AddFailure(input, FailureText(*run, output));
-        }
-        report.AddNotes(input, SettingNotes(run->Output.Lines()));
-        run.reset();
+    TJobFiles files(plan, host);
+    if (plan.FormatChosen) {
+        const int processors = QThread::idealThreadCount();
+        const int width = ConvertJobWidth(std::getenv(ToolJobsVariable), processors, filesCount);
+        TConvertScheduler scheduler(host, files, plan.InputFiles, width, processors);
+        scheduler.Run();
     }
+    const int converted = files.ConvertedCount();
 
     if (!host.StopRequested()) {
         if (converted == filesCount && plan.FormatChosen)
             ShowUserMessage(TMessageKind::Information,
-                            plan.Audio ? MsgAudioConverted : MsgVideoConverted,
-                            report.DetailText());
+                            plan.Audio ? MsgAudioConverted : MsgVideoConverted, files.DetailText());
         else
-            ShowUserMessage(TMessageKind::Warning, MsgCannotCreate, report.DetailText());
+            ShowUserMessage(TMessageKind::Warning, MsgCannotCreate, files.DetailText());
     }
     return converted;
 }
@@ -226,6 +300,7 @@ int RunAudioJob(const TAudioJobInput& input, TJobHost& host)
     plan.DestinationFolder = input.DestinationFolder;
     AddSettings(plan, lookup, "AudioFrequenciesList", input.Frequency);
     AddSettings(plan, lookup, "AudioBitrateList", input.Bitrate);
+    plan.BitRate = BitRateSource(plan.Settings.back());
     AddSettings(plan, lookup, "AudioChannelsModeList", input.Channels);
     SetFormat(plan, lookup, "AudioFormatsForOutput", input.Format);
     return RunJob(plan, host);
@@ -238,6 +313,7 @@ int RunVideoJob(const TVideoJobInput& input, TJobHost& host)
     plan.InputFiles = input.InputFiles;
     plan.DestinationFolder = input.DestinationFolder;
     AddSettings(plan, lookup, "VideoAudioBitrateList", input.AudioBitrate);
+    plan.BitRate = BitRateSource(plan.Settings.back());
     AddSettings(plan, lookup, "VideoVideoBitrateList", input.VideoBitrate);
     AddSettings(plan, lookup, "VideoResolutionList", input.Resolution);
     AddSettings(plan, lookup, "VideoChannelsModeList", input.Channels);

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/ToolConsole.h"
+
 namespace {
 
 // Lines kept of one run; beyond that only the last line is replaced.
@@ -77,7 +79,7 @@ void TToolOutputLines::Keep(std::string_view line)
 bool IsStatusLine(std::string_view line)
 {
     const std::string text = TrimString(line);
-    return text.find("time=") != std::string::npos &&
+    return text.find(TimeLabel) != std::string::npos &&
            (text.starts_with("size=") || text.starts_with("Lsize=") || text.starts_with("frame="));
 }
 

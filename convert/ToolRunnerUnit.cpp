@@ -4,30 +4,27 @@
 #include <limits>
 
 #include <QByteArray>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
+#include "base/ToolConsole.h"
 #include "common/JobHostUnit.h"
 #include "common/UserMessageUnit.h"
+#include "convert/ToolEnvironment.h"
 
 namespace {
 
-// The patterns the tool's output is read with, as written for the matcher
-// whose rules they rely on: "." matches line breaks too, and "\s" is exactly
-// space, tab, line feed, carriage return or form feed.
-constexpr const char* DurationPattern = R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))";
-constexpr const char* TimePattern = R"(time=(\d+).\d*)";
-constexpr const char* AudioPattern = R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)";
-constexpr const char* AudioFallbackPattern = R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)";
-
-// Rewrites "\s" into the explicit class, because the matcher's own "\s" also
-// takes the vertical tab. Everything else is passed on as it is.
-QString MatcherPattern(const char* pattern)
+// The patterns of base/ToolConsole.h rely on "." matching line breaks too and
+// on "\s" being exactly space, tab, line feed, carriage return or form feed.
+// This matcher's own "\s" also takes the vertical tab, so "\s" is rewritten
+// into the explicit class. Everything else is passed on as it is.
+QString MatcherPattern(std::string_view text)
 {
-    const std::string_view text(pattern);
     std::string result;
     bool inClass = false;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -49,37 +46,42 @@ QString MatcherPattern(const char* pattern)
     return QString::fromLatin1(result.data(), static_cast<qsizetype>(result.size()));
 }
 
-const QRegularExpression& Matcher(const char* pattern)
+QRegularExpression Matcher(const std::string& pattern)
 {
-    // The four patterns are fixed: each is compiled once for the program's life.
-    struct TEntry
-    {
-        const char* Pattern;
-        QRegularExpression Expression;
-    };
-    static const TEntry entries[] = {
-        {DurationPattern, QRegularExpression(MatcherPattern(DurationPattern),
-                                             QRegularExpression::DotMatchesEverythingOption)},
-        {TimePattern, QRegularExpression(MatcherPattern(TimePattern),
-                                         QRegularExpression::DotMatchesEverythingOption)},
-        {AudioPattern, QRegularExpression(MatcherPattern(AudioPattern),
-                                          QRegularExpression::DotMatchesEverythingOption)},
-        {AudioFallbackPattern, QRegularExpression(MatcherPattern(AudioFallbackPattern),
-                                                  QRegularExpression::DotMatchesEverythingOption)},
-    };
-    for (const TEntry& entry : entries) {
-        if (entry.Pattern == pattern)
-            return entry.Expression;
-    }
-    static const QRegularExpression none;
-    return none;
+    return QRegularExpression(MatcherPattern(pattern),
+                              QRegularExpression::DotMatchesEverythingOption);
 }
 
-// The leftmost match of PATTERN in CHUNK; every byte stands for one character.
-QRegularExpressionMatch FirstMatch(const char* pattern, std::string_view chunk)
+// The four patterns are fixed: each is compiled once for the program's life.
+const QRegularExpression& DurationMatcher()
+{
+    static const QRegularExpression matcher = Matcher(DurationPattern());
+    return matcher;
+}
+
+const QRegularExpression& TimeMatcher()
+{
+    static const QRegularExpression matcher = Matcher(TimePattern());
+    return matcher;
+}
+
+const QRegularExpression& AudioMatcher()
+{
+    static const QRegularExpression matcher = Matcher(AudioPattern());
+    return matcher;
+}
+
+const QRegularExpression& AudioFallbackMatcher()
+{
+    static const QRegularExpression matcher = Matcher(AudioFallbackPattern());
+    return matcher;
+}
+
+// The leftmost match of MATCHER in CHUNK; every byte stands for one character.
+QRegularExpressionMatch FirstMatch(const QRegularExpression& matcher, std::string_view chunk)
 {
     const QString text = QString::fromLatin1(chunk.data(), static_cast<qsizetype>(chunk.size()));
-    return Matcher(pattern).match(text);
+    return matcher.match(text);
 }
 
 std::string Group(const QRegularExpressionMatch& match, int group)
@@ -135,35 +137,45 @@ int ComputePercent(int filesCount, int fileNumber, long long seconds, int durati
     return static_cast<int>(percent);
 }
 
+int FileShare(int filesCount)
+{
+    if (filesCount <= 0)
+        return 0;
+    return static_cast<int>(RoundHalfEven(100.0L / static_cast<long double>(filesCount)));
+}
+
 int ConvertScan(std::string_view chunk, int filesCount, int fileNumber, TScanState& state)
 {
-    const QRegularExpressionMatch duration = FirstMatch(DurationPattern, chunk);
+    const QRegularExpressionMatch duration = FirstMatch(DurationMatcher(), chunk);
     if (duration.hasMatch())
         state.Duration = DurationSeconds(duration);
     if (state.Duration == 0)
         return -1;
-    const QRegularExpressionMatch time = FirstMatch(TimePattern, chunk);
+    const QRegularExpressionMatch time = FirstMatch(TimeMatcher(), chunk);
     if (!time.hasMatch())
         return -1;
     const int percent =
         ComputePercent(filesCount, fileNumber, DecimalValue(time.captured(1)), state.Duration);
+    state.Position = DecimalValue(time.captured(1));
     state.ResultText = std::to_string(percent);
     return percent;
 }
 
 void ProbeScan(std::string_view chunk, TScanState& state)
 {
-    const QRegularExpressionMatch duration = FirstMatch(DurationPattern, chunk);
-    if (duration.hasMatch())
-        state.ResultText = std::to_string(DurationSeconds(duration));
+    const QRegularExpressionMatch duration = FirstMatch(DurationMatcher(), chunk);
+    if (duration.hasMatch()) {
+        state.Duration = DurationSeconds(duration);
+        state.ResultText = std::to_string(state.Duration);
+    }
 
-    const QRegularExpressionMatch audio = FirstMatch(AudioPattern, chunk);
+    const QRegularExpressionMatch audio = FirstMatch(AudioMatcher(), chunk);
     if (audio.hasMatch()) {
         for (int g = 1; g <= 4; ++g)
             state.ResultText += "|||" + Group(audio, g);
         return;
     }
-    const QRegularExpressionMatch fallback = FirstMatch(AudioFallbackPattern, chunk);
+    const QRegularExpressionMatch fallback = FirstMatch(AudioFallbackMatcher(), chunk);
     if (fallback.hasMatch()) {
         for (int g = 1; g <= 3; ++g)
             state.ResultText += "|||" + Group(fallback, g);
@@ -182,7 +194,11 @@ void TToolRunner::Start()
 void TToolRunner::ScanForProgress(std::string_view chunk)
 {
     const int percent = ConvertScan(chunk, FilesCount, FileNumber, m_scan);
-    if (percent >= 0)
+    if (percent < 0)
+        return;
+    if (OnPercent)
+        OnPercent();
+    else
         m_host.SetProgress(percent);
 }
 
@@ -193,33 +209,27 @@ QString FromUtf8(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Waits for the tool to end while the window keeps serving its events. With
-// STOP set, the tool is asked to end first and killed after the grace time.
-void WaitForToolEnd(QProcess& process, TJobHost& host, bool stop)
+}  // namespace
+
+void TToolRunner::Log(const std::string& line)
 {
-    if (stop)
-        process.terminate();
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (process.state() != QProcess::NotRunning) {
-        if (!stop && host.StopRequested()) {
-            stop = true;
-            process.terminate();
-            elapsed.restart();
-        }
-        if (stop && elapsed.elapsed() >= ToolStopGrace) {
-            process.kill();
-            process.waitForFinished(-1);
-            break;
-        }
-        process.waitForFinished(ToolPollInterval);
-        host.ProcessMessages();
+    if (LogLine)
+        LogLine(line);
+    else
+        m_host.AppendDebugLine(line);
+}
+
+void TToolRunner::RunTool()
+{
+    Launch();
+    while (!Finished()) {
+        if (!Step())
+            WaitForAny({this}, ToolPollInterval);
+        m_host.ProcessMessages();
     }
 }
 
-}  // namespace
-
-void TToolRunner::RunTool(bool logChunks)
+void TToolRunner::Launch()
 {
     ResultText.clear();
     ExitCode = -1;
@@ -227,6 +237,8 @@ void TToolRunner::RunTool(bool logChunks)
     Started = false;
     Output = TToolOutputLines();
     m_scan = TScanState();
+    m_phase = TPhase::Over;
+    m_process.reset();
 
     // A cancelled job walks its remaining files without starting the tool.
     if (m_host.StopRequested()) {
@@ -234,9 +246,15 @@ void TToolRunner::RunTool(bool logChunks)
         return;
     }
 
-    QProcess process;
+    m_process = std::make_unique<QProcess>();
+    QProcess& process = *m_process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
+    if (ThreadBudget > 0) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(ToolThreadsVariable), QString::number(ThreadBudget));
+        process.setProcessEnvironment(environment);
+    }
     if (!Arguments.empty()) {
         QStringList arguments;
         for (size_t i = 1; i < Arguments.size(); ++i)
@@ -247,53 +265,100 @@ void TToolRunner::RunTool(bool logChunks)
     }
     if (Arguments.empty() || !process.waitForStarted(-1)) {
         const std::string tool = Arguments.empty() ? std::string() : Arguments.front();
-        ShowUserMessage(
-            TMessageKind::Warning, MsgCannotCreate,
-            tool.empty() ? std::string("No usable temporary folder for the "
-                                       "conversion tool")
-                         : "Cannot start '" + tool + "': " + process.errorString().toStdString());
+        const std::string reason = process.errorString().toStdString();
+        m_process.reset();
+        ShowUserMessage(TMessageKind::Warning, MsgCannotCreate,
+                        tool.empty() ? std::string("No usable temporary folder for the "
+                                                   "conversion tool")
+                                     : "Cannot start '" + tool + "': " + reason);
         return;
     }
     Started = true;
+    m_phase = TPhase::Reading;
+}
 
-    for (;;) {
-        if (m_host.StopRequested()) {
-            Stopped = true;
-            break;
+bool TToolRunner::Step()
+{
+    if (m_phase == TPhase::Over)
+        return false;
+    QProcess& process = *m_process;
+    if (m_phase == TPhase::Stopping) {
+        if (process.state() != QProcess::NotRunning) {
+            if (m_stopping.elapsed() < ToolStopGrace)
+                return false;
+            process.kill();
+            process.waitForFinished(-1);
         }
-        if (process.bytesAvailable() == 0) {
-            if (process.state() == QProcess::NotRunning)
-                break;  // the tool has ended and all its output is read
-            QElapsedTimer waited;
-            waited.start();
-            if (!process.waitForReadyRead(ToolPollInterval) &&
-                process.state() != QProcess::NotRunning && waited.elapsed() < ToolPollInterval / 2)
-                process.waitForFinished(ToolPollInterval);  // output closed, tool still running
-        }
-        QByteArray data = process.read(ToolChunkSize);
-        m_host.ProcessMessages();
-        if (data.isEmpty())
-            continue;
-        const qsizetype nul = data.indexOf('\0');
-        if (nul >= 0)
-            data.truncate(nul);
-        const std::string chunk = data.toStdString();
-        if (logChunks)
-            m_host.AppendDebugLine(chunk);
-        Output.Add(chunk);
-        ScanChunk(chunk);
+        EndRun();
+        return true;
     }
-    Output.Finish();
 
-    // The read that finds the output closed gives one last, empty chunk: the
-    // log of a run that ended on its own closes with an empty line.
-    if (!Stopped && logChunks)
-        m_host.AppendDebugLine(std::string());
+    if (m_host.StopRequested()) {
+        Stopped = true;
+        Output.Finish();
+        BeginStop();
+        return true;
+    }
+    if (process.bytesAvailable() == 0) {
+        if (process.state() != QProcess::NotRunning)
+            return false;
+        // The tool has ended and all its output is read. The read that finds
+        // the output closed gives one last, empty chunk: the log of a run
+        // that ended on its own closes with an empty line.
+        Output.Finish();
+        if (LogsChunks())
+            Log(std::string());
+        EndRun();
+        return true;
+    }
+    QByteArray data = process.read(ToolChunkSize);
+    const qsizetype nul = data.indexOf('\0');
+    if (nul >= 0)
+        data.truncate(nul);
+    const std::string chunk = data.toStdString();
+    if (LogsChunks())
+        Log(chunk);
+    Output.Add(chunk);
+    ScanChunk(chunk);
+    return true;
+}
 
-    WaitForToolEnd(process, m_host, Stopped);
+void TToolRunner::BeginStop()
+{
+    // Only the process this run started is asked to end: the tool removes
+    // its unfinished output; one that does not end in time is killed.
+    m_process->terminate();
+    m_stopping.start();
+    m_phase = TPhase::Stopping;
+}
+
+void TToolRunner::EndRun()
+{
+    QProcess& process = *m_process;
     if (!Stopped && m_host.StopRequested())
         Stopped = true;
     if (!Stopped && process.exitStatus() == QProcess::NormalExit)
         ExitCode = process.exitCode();
     ResultText = m_scan.ResultText;
+    m_phase = TPhase::Over;
+    m_process.reset();
+}
+
+void TToolRunner::WaitForAny(const std::vector<TToolRunner*>& runs, int ms)
+{
+    QEventLoop loop;
+    bool waiting = false;
+    for (TToolRunner* run : runs) {
+        if (run->m_phase == TPhase::Over)
+            continue;
+        QObject::connect(run->m_process.get(), &QProcess::readyRead, &loop, &QEventLoop::quit);
+        QObject::connect(run->m_process.get(), &QProcess::finished, &loop, &QEventLoop::quit);
+        waiting = true;
+    }
+    if (!waiting)
+        return;
+    // The window's input waits for the job's next round of serving events;
+    // the tools' output, timers and painting go on meanwhile.
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }

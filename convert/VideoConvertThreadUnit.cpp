@@ -7,7 +7,7 @@ void TVideoConvertThread::Execute()
 
 void TVideoConvertThread::RunProcess()
 {
-    RunTool(false);
+    RunTool();
 }
 
 void TVideoConvertThread::ScanChunk(std::string_view chunk)

@@ -14,5 +14,6 @@ public:
 
 protected:
     void Execute() override;
+    bool LogsChunks() const override { return false; }
     void ScanChunk(std::string_view chunk) override;
 };

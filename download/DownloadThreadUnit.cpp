@@ -6,17 +6,16 @@
 #include <exception>
 #include <random>
 
+#include "base/PartFile.h"
+#include "base/ResolverProtocol.h"
 #include "common/JobHostUnit.h"
 #include "common/StringFunctionsUnit.h"
 #include "common/UserMessageUnit.h"
 #include "common/WinSystemFunctionsUnit.h"
 #include "download/MediaKindUnit.h"
-#include "download/PartFileUnit.h"
-#include "services/resolver/net/ResolverReason.h"
 
 namespace {
 
-constexpr const char* ResolverPath = "/get-url/index/link/?link=";
 // Names drawn before giving up on a folder that holds them all.
 constexpr int MaxNameDraws = 1000;
 
@@ -47,7 +46,7 @@ std::string BuildResolverRequest(const std::string& base, const std::string& lin
     std::string address = base;
     if (!address.empty() && address.back() == '/')
         address.pop_back();
-    return address + ResolverPath + TrimString(linkText);
+    return address + ResolvePath + "?" + ResolveLinkKey + TrimString(linkText);
 }
 
 TDownloadThread::TDownloadThread(TJobHost& host) : m_host(host) {}
@@ -101,7 +100,7 @@ void TDownloadThread::DownloadWork()
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
     std::seed_seq seed{static_cast<unsigned>(ticks), static_cast<unsigned>(ticks >> 32)};
     std::mt19937 random(seed);
-    if (answer == "error") {
+    if (answer == RefusalAnswer) {
         ExplainErrorAnswer();
         return;
     }

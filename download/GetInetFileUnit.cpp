@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <limits>
 
+#include "base/PartFile.h"
 #include "common/JobHostUnit.h"
 #include "common/StringFunctionsUnit.h"
 #include "common/UserMessageUnit.h"
 #include "download/HttpExchangeUnit.h"
-#include "download/PartFileUnit.h"
 
 namespace {
 

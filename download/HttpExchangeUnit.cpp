@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/ResolverProtocol.h"
 #include "common/JobHostUnit.h"
-#include "services/resolver/net/ResolverReason.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QProcess>
 
+#include "base/ResolverProtocol.h"
 #include "common/ChildProcessUnit.h"
 
 namespace {
@@ -62,7 +63,7 @@ public:
         while (!m_process.canReadLine() && m_process.state() == QProcess::Running &&
                !deadline.hasExpired())
             m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-        const quint16 port = m_process.readLine().trimmed().toUShort();
+        const unsigned port = ReadPortLine(m_process.readLine().toStdString());
         if (port == 0) {
             *why = m_process.state() == QProcess::Running
                        ? "the link resolver did not get ready in time"

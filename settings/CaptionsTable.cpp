@@ -1,5 +1,7 @@
 #include "settings/CaptionsTable.h"
 
+#include "common/UserMessageUnit.h"
+
 // clang-format off
 const std::array<TCaptionRow, CaptionRowCount> CaptionsTable = {{
     {"AudioBtn", "Caption", "Audio"},                                               // 0
@@ -51,7 +53,7 @@ const std::array<TCaptionRow, CaptionRowCount> CaptionsTable = {{
     {"PopupMenuShelBtn5", "Caption", "Exit"},
     {"AboutOkBtn", "Caption", "Ok"},
     {"AboutText", "Caption",
-     "Quorvex - Media Converter 1.35\n\rBrimlow LLC\n\rAudio and video converter"},
+     QUORVEX_PRODUCT_TITLE "\n\rBrimlow LLC\n\rAudio and video converter"},
     {"UrlForHomeSite", "Caption", HomeSiteAddress},
     {"AudioOpenDlg", "DefaulText", "All supported files"},                          // 50
     {"AudioOpenDlg", "Filter",

@@ -2,6 +2,8 @@
 
 #include "tool/Console.h"
 
+#include "base/AsciiCase.h"
+
 namespace {
 
 constexpr TContainer kContainers[] = {
@@ -17,15 +19,6 @@ constexpr TContainer kContainers[] = {
 
 }  // namespace
 
-std::string LowerAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 const TContainer* FindContainer(const std::string& extension)
 {
     for (const TContainer& c : kContainers) {
@@ -39,7 +32,7 @@ const TContainer* FindContainer(const std::string& extension)
 bool ChooseEncoder(const std::string& asked, AVMediaType type, TEncoderChoice& choice,
                    std::string& error)
 {
-    const std::string name = LowerAscii(asked);
+    const std::string name = AsciiLowerCase(asked);
     auto find = [](const char* n) { return avcodec_find_encoder_by_name(n); };
     const AVCodec* codec = nullptr;
     if (name == "libmp3lame" || name == "mp3") {

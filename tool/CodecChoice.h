@@ -32,6 +32,3 @@ struct TEncoderChoice
 // name this system has no encoder of the given type for.
 bool ChooseEncoder(const std::string& asked, AVMediaType type, TEncoderChoice& choice,
                    std::string& error);
-
-// ASCII letters lower-cased, other bytes kept.
-std::string LowerAscii(std::string text);

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "base/ToolConsole.h"
+
 namespace {
 
 std::string Printf(const char* format, auto... args)
@@ -22,7 +24,7 @@ std::string Printf(const char* format, auto... args)
 
 std::string FormatDurationLine(std::int64_t durationUs, std::int64_t startUs, std::int64_t bitRate)
 {
-    std::string line = "  Duration: ";
+    std::string line = std::string("  ") + DurationLabel;
     if (durationUs != kNoValue && durationUs >= 0) {
         const std::int64_t totalSecs = durationUs / 1000000;
         const std::int64_t us = durationUs % 1000000;
@@ -50,7 +52,7 @@ std::string FormatDurationLine(std::int64_t durationUs, std::int64_t startUs, st
 std::string FormatAudioDescription(const std::string& codec, int sampleRate, int channels,
                                    std::int64_t bitRate)
 {
-    std::string text = "Audio: " + codec;
+    std::string text = AudioLabel + codec;
     if (sampleRate > 0) {
         text += Printf(", %d Hz, ", sampleRate);
         if (channels == 1)
@@ -97,8 +99,8 @@ std::string FormatStatusLine(const TProgressFigures& f)
         line += Printf("frame=%5d fps=%3d q=%3.1f ", f.Frames, static_cast<int>(f.Fps + 0.5),
                        f.Quality);
     const double kbits = f.Seconds > 0 ? f.SizeBytes * 8 / f.Seconds / 1000.0 : 0.0;
-    line += Printf("%ssize=%8.0fkB time=%0.1f bitrate=%6.1fkbits/s", f.Last ? "L" : "",
-                   f.SizeBytes / 1024.0, f.Seconds, kbits);
+    line += Printf("%ssize=%8.0fkB %s%0.1f bitrate=%6.1fkbits/s", f.Last ? "L" : "",
+                   f.SizeBytes / 1024.0, TimeLabel, f.Seconds, kbits);
     return line + "    \r";
 }
 

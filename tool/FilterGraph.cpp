@@ -10,6 +10,7 @@ extern "C" {
 
 #include <cstdio>
 
+#include "tool/DeviceFrame.h"
 #include "tool/LibraryError.h"
 
 TFilterGraph::~TFilterGraph()
@@ -78,10 +79,15 @@ int TFilterGraph::MakeVideoEnds(const TGraphEnds& ends, const AVFrame* frame, st
         rc = av_opt_set_int_list(m_sink, "pix_fmts", formats, AV_PIX_FMT_NONE,
                                  AV_OPT_SEARCH_CHILDREN);
     }
-    std::snprintf(args, sizeof args, "scale=%d:%d:flags=bicubic,fps=%d/%d,format=%s", enc->width,
-                  enc->height, ends.FrameRate.num, ends.FrameRate.den,
+    // The picture keeps the aspect it is shown in (the stream's, as players
+    // take it, before the frames'), in the frame and pixel shape the encoder
+    // is told.
+    const bool streamAspect = ends.InputAspect.num > 0 && ends.InputAspect.den > 0;
+    std::snprintf(args, sizeof args, ",fps=%d/%d,format=%s", ends.FrameRate.num, ends.FrameRate.den,
                   av_get_pix_fmt_name(enc->pix_fmt));
-    spec = args;
+    spec = PictureFilter(m_width, m_height, streamAspect ? ends.InputAspect : sar, enc->width,
+                         enc->height, enc->sample_aspect_ratio) +
+           args;
     return rc;
 }
 

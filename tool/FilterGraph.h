@@ -19,8 +19,9 @@ struct TGraphEnds
     const AVCodecContext* Decoder = nullptr;
     const AVCodecContext* Encoder = nullptr;
     AVRational InputTimeBase{1, 1};
-    AVRational FrameRate{25, 1};  // video: the output's picture rate
-    int StreamIndex = 0;          // the input stream, for the failure line
+    AVRational FrameRate{25, 1};   // video: the output's picture rate
+    AVRational InputAspect{0, 1};  // video: the input stream's sample aspect, when it has one
+    int StreamIndex = 0;           // the input stream, for the failure line
 };
 
 class TFilterGraph

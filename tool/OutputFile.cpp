@@ -3,17 +3,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <stdio.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <string>
-#include <vector>
+
+#include "base/EndWithParent.h"
+#include "base/FilePaths.h"
 
 namespace {
 
@@ -68,12 +67,6 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // At most max bytes, not cutting a UTF-8 sequence.
 std::string Shortened(const std::string& text, std::size_t max)
 {
@@ -122,9 +115,8 @@ void InstallTerminationHandlers()
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     // The parent may have gone before the request took effect.
-    if (::getppid() != parent)
+    if (!EndWithParent(SIGTERM, parent))
         OnTerminate(SIGTERM);
 }
 
@@ -163,34 +155,32 @@ bool TOutputFile::Create(const std::string& path, bool overwrite, std::string& e
 
     // The temporary name carries our process id, so that a later run can tell
     // the leftover of a killed run (SIGKILL cannot be caught) from a live one.
-    const std::string prefix = "." + Shortened(NameOf(path), 120) + ".part-";
+    const std::string prefix = "." + Shortened(ExtractFileNamePart(path), 120) + ".part-";
     RemoveStaleParts(folder, prefix);
-    std::string pattern = folder + "/" + prefix + std::to_string(::getpid()) + "-XXXXXX";
-    if (pattern.size() > PATH_MAX) {
+    const std::string name = prefix + std::to_string(::getpid()) + "-XXXXXX";
+    if (JoinFolderAndName(folder, name).size() > PATH_MAX) {
         error = "Cannot write '" + path + "': the path is too long";
         return false;
     }
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    int fd = -1;
+    m_part.emplace(folder, name);
+    bool created = false;
     {
         TSignalBlock block;
-        fd = ::mkstemp(buffer.data());
-        if (fd >= 0) {
-            std::memcpy(g_tempPath, buffer.data(), buffer.size());
+        created = m_part->Create();
+        if (created) {
+            const std::string& made = m_part->Path();
+            std::memcpy(g_tempPath, made.c_str(), made.size() + 1);
             g_tempActive = 1;
         }
     }
-    if (fd < 0) {
-        error = "Cannot write '" + path + "': " + std::strerror(errno);
+    if (!created) {
+        error = "Cannot write '" + path + "': " + std::strerror(m_part->ErrorNumber());
+        m_part.reset();
         return false;
     }
-    // A finished file gets the usual permissions, not mkstemp's private ones.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
-    m_tempPath.assign(buffer.data());
+    // The muxer opens the file by its name.
+    m_part->Finish();
+    m_tempPath = m_part->Path();
     return true;
 }
 
@@ -210,28 +200,15 @@ bool TOutputFile::Commit(std::string& error)
     ::close(fd);
 
     TSignalBlock block;
-    int rc = 0;
-    if (m_overwrite) {
-        rc = ::rename(m_tempPath.c_str(), m_path.c_str());
-    } else {
-        // Without -y a file that appeared meanwhile is left alone.
-        rc = ::renameat2(AT_FDCWD, m_tempPath.c_str(), AT_FDCWD, m_path.c_str(), RENAME_NOREPLACE);
-        if (rc != 0 && errno == EINVAL) {
-            struct stat st
-            {
-            };
-            if (::stat(m_path.c_str(), &st) == 0) {
-                errno = EEXIST;
-            } else {
-                rc = ::rename(m_tempPath.c_str(), m_path.c_str());
-            }
-        }
-    }
-    if (rc != 0) {
-        error = "Cannot write '" + m_path + "': " + std::strerror(errno);
+    // Without -y a file that appeared meanwhile is left alone.
+    const bool named = m_overwrite ? m_part->ReplaceName(m_path)
+                                   : m_part->TakeName(m_path) == TPartFile::TTake::Taken;
+    if (!named) {
+        error = "Cannot write '" + m_path + "': " + std::strerror(m_part->ErrorNumber());
         return false;
     }
     g_tempActive = 0;
+    m_part.reset();
     m_tempPath.clear();
     return true;
 }
@@ -241,7 +218,7 @@ void TOutputFile::Discard()
     if (m_tempPath.empty())
         return;
     TSignalBlock block;
-    ::unlink(m_tempPath.c_str());
+    m_part.reset();  // removes the file
     g_tempActive = 0;
     m_tempPath.clear();
 }

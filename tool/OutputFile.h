@@ -4,7 +4,10 @@
 // touched before the end.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "base/PartFile.h"
 
 // SIGTERM / SIGINT remove the temporary file and end the process with 255;
 // the tool also ends when the program that started it dies.
@@ -28,6 +31,7 @@ public:
 
 private:
     std::string m_path;
+    std::optional<TPartFile> m_part;
     std::string m_tempPath;
     bool m_overwrite = false;
 };

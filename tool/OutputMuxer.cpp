@@ -6,6 +6,8 @@
 #include "tool/LibraryError.h"
 #include "tool/OptionBounds.h"
 
+#include "base/AsciiCase.h"
+
 namespace {
 
 std::string ExtensionOf(const std::string& path)
@@ -14,7 +16,7 @@ std::string ExtensionOf(const std::string& path)
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    return LowerAscii(path.substr(dot + 1));
+    return AsciiLowerCase(path.substr(dot + 1));
 }
 
 }  // namespace
@@ -84,7 +86,7 @@ void TOutputMuxer::SetTags(const AVDictionary* inputTags, const TToolOptions& op
 {
     const AVDictionaryEntry* tag = nullptr;
     while ((tag = av_dict_get(inputTags, "", tag, AV_DICT_IGNORE_SUFFIX))) {
-        const std::string key = LowerAscii(tag->key);
+        const std::string key = AsciiLowerCase(tag->key);
         if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
             key == "encoder")
             continue;

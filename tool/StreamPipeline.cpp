@@ -40,6 +40,7 @@ TGraphEnds TStreamPipeline::GraphEnds() const
     ends.Encoder = m_encoder.get();
     ends.InputTimeBase = m_input->time_base;
     ends.FrameRate = m_frameRate;
+    ends.InputAspect = m_input->sample_aspect_ratio;
     ends.StreamIndex = m_input->index;
     return ends;
 }

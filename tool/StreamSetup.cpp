@@ -8,8 +8,10 @@ extern "C" {
 
 #include "tool/AudioSettings.h"
 #include "tool/Console.h"
+#include "tool/DeviceFrame.h"
 #include "tool/LibraryError.h"
 #include "tool/StreamDescriptions.h"
+#include "tool/ThreadBudget.h"
 #include "tool/VideoSettings.h"
 
 namespace {
@@ -70,7 +72,7 @@ TCodecContext TStreamSetup::OpenDecoder(AVStream* in, std::string& error) const
     }
     avcodec_parameters_to_context(dec.get(), in->codecpar);
     dec->pkt_timebase = in->time_base;
-    dec->thread_count = 0;
+    dec->thread_count = EncoderThreadCount();  // the run's share of the processors
     if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
         dec->framerate = av_guess_frame_rate(m_input, in, nullptr);
     const int rc = avcodec_open2(dec.get(), decoder, nullptr);
@@ -156,7 +158,7 @@ TCodecContext TStreamSetup::OpenAudioEncoder(const AVCodecContext* dec, const AV
         av_channel_layout_copy(&enc->ch_layout, &audio.Layout);
         enc->sample_fmt = audio.Format;
         enc->time_base = AVRational{1, rate};
-        enc->thread_count = 0;
+        enc->thread_count = EncoderThreadCount();
         if (tryRate > 0)
             enc->bit_rate = tryRate;
         if (audio.UseQuality) {
@@ -186,7 +188,7 @@ std::unique_ptr<TStreamPipeline> TStreamSetup::Video(AVStream* in, std::string& 
     if (!dec || !ResolveEncoder(AVMEDIA_TYPE_VIDEO, choice, error))
         return nullptr;
     AVRational frameRate{25, 1};
-    TCodecContext enc = VideoEncoder(dec.get(), choice, frameRate, error);
+    TCodecContext enc = VideoEncoder(in, dec.get(), choice, frameRate, error);
     if (!enc)
         return nullptr;
     auto pipeline = std::make_unique<TStreamPipeline>(in, std::move(dec), std::move(enc), frameRate,
@@ -208,12 +210,24 @@ std::unique_ptr<TStreamPipeline> TStreamSetup::Video(AVStream* in, std::string& 
 }
 
 // The picture encoder with its settings, not yet open.
-TCodecContext TStreamSetup::VideoEncoder(const AVCodecContext* dec, const TEncoderChoice& choice,
-                                         AVRational& frameRate, std::string& error) const
+TCodecContext TStreamSetup::VideoEncoder(const AVStream* in, const AVCodecContext* dec,
+                                         const TEncoderChoice& choice, AVRational& frameRate,
+                                         std::string& error) const
 {
     const AVCodec* codec = choice.Codec;
     TVideoChoice video;
     ChooseVideoSettings(codec, dec, m_options, video);
+    // A device's frame, and the pixel shape that keeps the input's aspect.
+    // (The stream's aspect, as players take it, before the decoder's.)
+    const AVRational inSar =
+        in->sample_aspect_ratio.num > 0 ? in->sample_aspect_ratio : dec->sample_aspect_ratio;
+    const TPictureShape shape = ShapePicture(m_output.Format()->name, codec->id, dec->width,
+                                             dec->height, inSar, m_options.FrameSize.IsGiven(),
+                                             video.Size.Width, video.Size.Height, video.FrameRate);
+    if (!shape.Note.empty())
+        WriteLine(shape.Note);
+    video.Size = TFrameSize{shape.Width, shape.Height};
+    video.FrameRate = shape.FrameRate;
     frameRate = video.FrameRate;
     TCodecContext enc(avcodec_alloc_context3(codec));
     if (!enc) {
@@ -224,8 +238,9 @@ TCodecContext TStreamSetup::VideoEncoder(const AVCodecContext* dec, const TEncod
     enc->height = video.Size.Height;
     enc->pix_fmt = video.PixelFormat;
     enc->framerate = video.FrameRate;
+    enc->sample_aspect_ratio = shape.SampleAspect;  // the graph's output is shown so
     enc->time_base = av_inv_q(video.FrameRate);
-    enc->thread_count = 0;
+    enc->thread_count = EncoderThreadCount();
     if (choice.Tag)
         enc->codec_tag = choice.Tag;
     const AVOutputFormat* format = m_output.Format();

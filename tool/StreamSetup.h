@@ -38,8 +38,9 @@ private:
     bool ResolveEncoder(AVMediaType type, TEncoderChoice& choice, std::string& error) const;
     TCodecContext OpenAudioEncoder(const AVCodecContext* dec, const AVStream* in,
                                    const TEncoderChoice& choice, std::string& error) const;
-    TCodecContext VideoEncoder(const AVCodecContext* dec, const TEncoderChoice& choice,
-                               AVRational& frameRate, std::string& error) const;
+    TCodecContext VideoEncoder(const AVStream* in, const AVCodecContext* dec,
+                               const TEncoderChoice& choice, AVRational& frameRate,
+                               std::string& error) const;
 
     const TToolOptions& m_options;
     AVFormatContext* m_input;

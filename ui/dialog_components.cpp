@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QListView>
 #include <QSet>
 #include <QUrl>
 
@@ -38,6 +41,70 @@ void ReportMissingFiles(const QStringList& missing)
     }
     ShowUserMessage(TMessageKind::Warning, text);
 }
+
+// What the dialog writes into its name field for the files chosen in its list:
+// the one name as it is, several each in double quotes.
+QString SelectionFieldText(const QStringList& names)
+{
+    if (names.size() == 1)
+        return names.constFirst();
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << QLatin1Char('"') + name + QLatin1Char('"');
+    return quoted.join(QLatin1Char(' '));
+}
+
+// The file dialog that takes the files chosen in its list as they are. The
+// dialog writes their names into its name field and reads the field back as
+// typed names, which breaks a name holding a double quote into pieces and may
+// select the folder itself (Open then only empties the field). A field that
+// holds what the dialog wrote for its selection is not read back here: only a
+// name typed by hand is.
+class TFileDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+    // The files chosen in the list, when the dialog was accepted with them.
+    const std::optional<QStringList>& ChosenInList() const { return m_chosen; }
+
+    void accept() override
+    {
+        m_chosen = ListChoice();
+        if (m_chosen)
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+
+private:
+    std::optional<QStringList> ListChoice() const
+    {
+        const auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const auto* view = findChild<QListView*>(QStringLiteral("listView"));
+        if (!field || !view || !view->selectionModel() || field->text().isEmpty())
+            return std::nullopt;
+        // The list and the detail view share this selection. The dialog wrote
+        // the field from the selected files in this order; what its reading
+        // back selected comes after them.
+        QStringList names;
+        QStringList paths;
+        for (const QModelIndex& row : view->selectionModel()->selectedRows()) {
+            const QString path = row.data(QFileSystemModel::FilePathRole).toString();
+            if (path.isEmpty() || QFileInfo(path).isDir())
+                continue;
+            names << row.data().toString();
+            paths << path;
+        }
+        for (qsizetype count = names.size(); count > 0; --count) {
+            if (SelectionFieldText(names.first(count)) == field->text())
+                return paths.first(count);
+        }
+        return std::nullopt;
+    }
+
+    std::optional<QStringList> m_chosen;
+};
 
 }  // namespace
 
@@ -128,9 +195,11 @@ bool TOpenDialog::Execute(QWidget* parent)
     if (OpenAnswer()) {
         chosen = OpenAnswer()(*this);
     } else {
-        QFileDialog dialog(parent);
+        TFileDialog dialog(parent);
         Prepare(dialog);
-        if (dialog.exec() == QDialog::Accepted) {
+        if (dialog.exec() == QDialog::Accepted && dialog.ChosenInList()) {
+            chosen = *dialog.ChosenInList();
+        } else if (dialog.result() == QDialog::Accepted) {
             // The dialog drops a typed name its filter hides once another
             // typed name is shown: the typed names are checked here.
             const auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));

@@ -261,6 +261,11 @@ void TMainWindow::SetProgressItem(const std::string& text)
     m_ProgressPanel->SetItem(text);
 }
 
+void TMainWindow::SetWorkSeconds(double done, double total)
+{
+    m_ProgressPanel->SetWork(done, total);
+}
+
 void TMainWindow::SetTransferredBytes(std::int64_t received, std::int64_t total)
 {
     m_ProgressPanel->SetTransferred(received, total);

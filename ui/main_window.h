@@ -64,6 +64,7 @@ public:
     void AppendDebugLine(const std::string& line) override;
     void ProcessMessages() override;
     void SetProgressItem(const std::string& text) override;
+    void SetWorkSeconds(double done, double total) override;
     void SetTransferredBytes(std::int64_t received, std::int64_t total) override;
     TJobHost& JobHost() { return *this; }
 

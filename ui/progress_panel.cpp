@@ -1,5 +1,6 @@
 #include "ui/progress_panel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -68,10 +69,13 @@ void TTimeLeftEstimate::Start(std::int64_t nowMs)
 {
     m_Start = nowMs;
     m_TotalMs = -1;
+    m_ByWork = false;
 }
 
 void TTimeLeftEstimate::Update(int percent, std::int64_t nowMs)
 {
+    if (m_ByWork)
+        return;
     const std::int64_t elapsed = nowMs - m_Start;
     if (percent <= 0 || percent > 100 || elapsed < FirstEstimateMs) {
         if (percent <= 0)
@@ -79,6 +83,15 @@ void TTimeLeftEstimate::Update(int percent, std::int64_t nowMs)
         return;
     }
     m_TotalMs = elapsed * 100 / percent;
+}
+
+void TTimeLeftEstimate::UpdateWork(double done, double total, std::int64_t nowMs)
+{
+    m_ByWork = true;
+    const std::int64_t elapsed = nowMs - m_Start;
+    if (done <= 0 || total <= 0 || elapsed < FirstEstimateMs)
+        return;
+    m_TotalMs = std::llround(double(elapsed) * total / std::min(done, total));
 }
 
 std::int64_t TTimeLeftEstimate::SecondsLeft(std::int64_t nowMs) const
@@ -166,6 +179,12 @@ void TProgressPanel::SetPercent(int percent)
 {
     m_Busy = false;
     m_Estimate.Update(percent, Now());
+    ShowTimeLeft();
+}
+
+void TProgressPanel::SetWork(double done, double total)
+{
+    m_Estimate.UpdateWork(done, total, Now());
     ShowTimeLeft();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The texts beside the progress bar while a job runs: what is being worked
-// on ("2 of 4: song.flac"), the time left as the bar's progress so far
-// predicts it, and during a transfer the bytes received and the speed.
+// on ("2 of 4: song.flac", "3-4 of 8: maple.flac, birch.flac"), the time
+// left, and during a transfer the bytes received and the speed.
 
 #include <cstdint>
 #include <deque>
@@ -27,20 +27,25 @@ QString ByteSizeText(std::int64_t bytes);
 // the speed when it cannot be told yet (< 0).
 QString TransferText(std::int64_t received, std::int64_t total, double bytesPerSecond);
 
-// The time a job still needs, from the share of the bar it did in the time
-// it has run. Nothing is predicted before a second has passed and some
-// progress was made, nor once the job has run past its prediction.
+// The time a job still needs, from the work it did in the time it has run:
+// the seconds of media converted of all its files' seconds when the job
+// tells them, else the share of the bar. Nothing is predicted before a
+// second has passed and some progress was made, nor once the job has run
+// past its prediction.
 class TTimeLeftEstimate
 {
 public:
     void Start(std::int64_t nowMs);
     void Update(int percent, std::int64_t nowMs);
+    // From then on the job's media seconds, not the bar, make the prediction.
+    void UpdateWork(double done, double total, std::int64_t nowMs);
     // Seconds left at NOWMS, or -1 while it cannot be told.
     std::int64_t SecondsLeft(std::int64_t nowMs) const;
 
 private:
     std::int64_t m_Start = 0;
     std::int64_t m_TotalMs = -1;  // the whole job's predicted length
+    bool m_ByWork = false;
 };
 
 // The speed of a transfer over its last few seconds.
@@ -71,6 +76,7 @@ public:
     void Stop();
     void SetItem(const std::string& text);
     void SetPercent(int percent);
+    void SetWork(double done, double total);
     void SetBusy(bool busy);
     void SetTransferred(std::int64_t received, std::int64_t total);
 

@@ -26,6 +26,8 @@
 
 #include <optional>
 
+#include "base/ResolverProtocol.h"
+
 class TResolveJob : public QObject
 {
     Q_OBJECT
@@ -43,7 +45,7 @@ public:
     // Why the answer is "error", for the asker.
     const TFetchFailure& Reason() const { return m_reason; }
 
-    static QByteArray ErrorAnswer() { return QByteArrayLiteral("error"); }
+    static QByteArray ErrorAnswer() { return QByteArray(RefusalAnswer); }
 
 signals:
     // Emitted exactly once, with the media link or "error", unless cancelled.

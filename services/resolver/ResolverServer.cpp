@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/ResolverProtocol.h"
+
 namespace {
 
 const QByteArray TextType = "text/plain; charset=utf-8";
@@ -83,7 +85,7 @@ TResolverServer::TResolverServer(const TResolverLimits& limits, QObject* parent)
     // A user behind a proxy reaches the web the way the rest of the desktop does.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 
-    m_server.route("/get-url/index/link/", QHttpServerRequest::Method::Get,
+    m_server.route(QString::fromLatin1(ResolvePath), QHttpServerRequest::Method::Get,
                    [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
                        if (!Refused(request, responder))
                            Resolve(request, std::move(responder));
@@ -113,7 +115,7 @@ quint16 TResolverServer::Listen(const QHostAddress& address, quint16 port)
 
 QByteArray TResolverServer::LinkOfQuery(const QByteArray& encodedQuery)
 {
-    static const QByteArray key = "link=";
+    static const QByteArray key = ResolveLinkKey;
     if (encodedQuery.startsWith(key))
         return encodedQuery.mid(key.size());
     const qsizetype at = encodedQuery.indexOf("&" + key);

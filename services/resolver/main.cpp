@@ -11,6 +11,9 @@
 
 #include <cstdio>
 
+#include "base/ResolverProtocol.h"
+#include "base/Version.h"
+
 namespace {
 
 bool ParseSeconds(const QString& text, int* milliseconds)
@@ -29,12 +32,13 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvex-resolver"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.35"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEX_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Answers GET /get-url/index/link/?link=<link> with the direct media link behind a "
-        "web page link, or \"error\"."));
+    parser.setApplicationDescription(
+        QStringLiteral("Answers GET %1?%2<link> with the direct media link behind a web page "
+                       "link, or \"%3\".")
+            .arg(ResolvePath, ResolveLinkKey, RefusalAnswer));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listenOption(
@@ -113,7 +117,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (port == 0) {
-        std::printf("%u\n", static_cast<unsigned>(bound));
+        std::fputs(PortLine(bound).c_str(), stdout);
         std::fflush(stdout);
     }
     std::fprintf(stderr, "quorvex-resolver listening on %s:%u\n", qPrintable(address.toString()),

@@ -1,11 +1,14 @@
 // The audio and the video job from the chosen items to the closing message,
 // with a scripted stand-in for the conversion tool.
 
+#include <map>
+
 #include <QDir>
 #include <QTest>
 
 #include "FakeTool.h"
 #include "convert/ConvertJobUnit.h"
+#include "convert/ToolEnvironment.h"
 
 namespace {
 
@@ -190,6 +193,8 @@ private slots:
         QFETCH(QString, settings);
         QFETCH(QString, outputName);
         QVERIFY(m_tool->Install({}));
+        // One run at a time: the calls and the bar's steps come in list order.
+        const TEnvOverride oneAtATime(ToolJobsVariable, "1");
 
         TVideoJobInput job = VideoJob({"/clips/trip.part1.avi", "/clips/b.avi"});
         job.Format = S(format);
@@ -226,7 +231,8 @@ private slots:
         QTest::addColumn<bool>("writes");
         QTest::addColumn<int>("converted");
         QTest::addColumn<QByteArray>("after");  // printed after the output is written
-        // The box's detail: one entry per file (%n its name, %o its output).
+        // The box's detail: one entry per file (%n its name, %o its output,
+        // %f the format's short name).
         QTest::addColumn<QString>("heading");
         QTest::addColumn<QString>("entry");
 
@@ -258,8 +264,8 @@ private slots:
                 << failed << "%n: damaged input: 0.05 of 3.0 s could be read";
             QTest::addRow("%sconverted with a changed setting", page)
                 << audio << ProgressOutput << 0 << true << 2
-                << ToolLines({"Sample rate 8000 Hz is not supported by ac3: using 32000 Hz"})
-                << changed << "%n: Sample rate 8000 Hz is not supported by ac3: using 32000 Hz";
+                << ToolLines({"Sample rate 8000 Hz is not supported by libmp3lame: using 32000 Hz"})
+                << changed << "%n: Sample rate 8000 Hz is not supported by %f: using 32000 Hz";
         }
     }
     void closingMessage()
@@ -289,6 +295,7 @@ private slots:
                 detail +=
                     QString(entry)
                         .replace("%n", QString("%1.wav").arg(name))
+                        .replace("%f", audio ? "MP3" : "AVI")
                         .replace("%o",
                                  QString("%1/%2_wav.%3").arg(m_out, name, audio ? "mp3" : "avi")) +
                     "\n";
@@ -313,6 +320,7 @@ private slots:
     {
         QFETCH(bool, audio);
         QVERIFY(m_tool->Install({}));
+        const TEnvOverride oneAtATime(ToolJobsVariable, "1");
         TMessageRecorder messages;
         TRecordingHost host;
         // Each file's command is logged after its announcement.
@@ -326,6 +334,21 @@ private slots:
         QCOMPARE(host.Items, (std::vector<std::string>{"1 of 3: a.wav", "2 of 3: b c.mp3",
                                                        "3 of 3: d.e.flac"}));
         QCOMPARE(announcedAtCommand, (std::vector<size_t>{1, 2, 3}));
+    }
+
+    void workSecondsFollowTheFilesLengths()
+    {
+        // Each file tells its length (10 s) in its first lines, then half of
+        // it, then the whole; a file not seen yet counts as long as the others.
+        TFakeToolPlan plan;
+        plan.AfterText = ToolLines({"size=      20kB time=10.00 bitrate= 128.0kbits/s"});
+        QVERIFY(m_tool->Install(plan));
+        const TEnvOverride oneAtATime(ToolJobsVariable, "1");
+        TMessageRecorder messages;
+        TRecordingHost host;
+        QCOMPARE(RunJob(false, {"/in/a.avi", "/in/b.avi"}, host), 2);
+        using TWork = std::vector<std::pair<double, double>>;
+        QCOMPARE(host.Work, (TWork{{5, 20}, {10, 20}, {10, 20}, {15, 20}, {20, 20}, {20, 20}}));
     }
 
     void missingTool_data()
@@ -370,6 +393,7 @@ private slots:
     {
         QFETCH(bool, audio);
         QVERIFY(m_tool->Install({}));
+        const TEnvOverride oneAtATime(ToolJobsVariable, "1");
         const QStringList files{"/in/1.wav", "/in/2.wav", "/in/3 slow.wav", "/in/4.wav",
                                 "/in/5.wav"};
         TMessageRecorder messages;
@@ -405,9 +429,21 @@ private slots:
         QCOMPARE(host.LinesStartingWith("RUN: "), 2);
     }
 
+    void outputsOfOneJobDoNotCollide_data()
+    {
+        QTest::addColumn<QByteArray>("jobs");
+        QTest::newRow("one run at a time") << QByteArray("1");
+        QTest::newRow("three at once") << QByteArray("3");
+    }
     void outputsOfOneJobDoNotCollide()
     {
-        QVERIFY(m_tool->Install({}));
+        QFETCH(QByteArray, jobs);
+        const TEnvOverride width(ToolJobsVariable, jobs);
+        // Three colliding names at once: the names are fixed before the first
+        // run, whichever run ends first.
+        TFakeToolPlan plan;
+        plan.SleepSeconds = 0.2;
+        QVERIFY(m_tool->Install(plan));
         // Present before the job: replaced, as the user asked for that name.
         QFile old(m_out + "/x_b.mp3");
         QVERIFY(old.open(QIODevice::WriteOnly));
@@ -416,18 +452,24 @@ private slots:
 
         TMessageRecorder messages;
         TRecordingHost host;
-        QCOMPARE(RunJob(true, {"/a/x.b", "/b/x_b", "/c/x.b"}, host), 3);
+        const QStringList inputs{"/a/x.b", "/b/x_b", "/c/x.b"};
+        QCOMPARE(RunJob(true, inputs, host), 3);
         const QStringList names{"x_b.mp3", "x_b (2).mp3", "x_b (3).mp3"};
+        std::map<QString, QString> outputOf;  // input -> the output its convert run was given
         const auto calls = m_tool->Calls();
         QCOMPARE(calls.size(), size_t(6));
+        for (const QStringList& call : calls) {
+            if (call.front() != QLatin1String("-vn"))
+                outputOf[call.at(1)] = call.back();
+        }
         for (int i = 0; i < 3; ++i) {
             const QString output = m_out + "/" + names[i];
-            QCOMPARE(calls[size_t(2 * i + 1)].back(), output);
+            QCOMPARE(outputOf[inputs[i]], output);
             QFile file(output);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), QByteArray("converted"));
         }
-        // The log shows the name each file was really written under.
+        // The log shows the name each file was really written under, in list order.
         int logged = 0;
         for (const std::string& line : host.Log) {
             if (line.rfind("RUN: ", 0) == 0)

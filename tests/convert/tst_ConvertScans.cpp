@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "convert/ConvertJobUnit.h"
+#include "convert/ConvertScheduler.h"
 #include "convert/ToolOutputLinesUnit.h"
 #include "convert/ToolRunnerUnit.h"
 
@@ -235,6 +236,65 @@ private slots:
                                   OutputFileName(input.toStdString()), extension.toStdString(),
                                   isTaken, exists)),
                  output);
+    }
+
+    void jobWidth_data()
+    {
+        QTest::addColumn<QByteArray>("value");  // null: unset
+        QTest::addColumn<int>("processors");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("threads");  // each run's budget
+
+        QTest::newRow("one per processor") << QByteArray() << 8 << 20 << 8 << 1;
+        QTest::newRow("never more than files") << QByteArray() << 8 << 3 << 3 << 2;
+        QTest::newRow("one file has every processor") << QByteArray() << 2 << 1 << 1 << 2;
+        QTest::newRow("asked for one") << QByteArray("1") << 8 << 20 << 1 << 8;
+        QTest::newRow("asked for more than processors") << QByteArray("12") << 8 << 20 << 12 << 1;
+        QTest::newRow("two on two processors") << QByteArray("2") << 2 << 6 << 2 << 1;
+        QTest::newRow("zero is not a width") << QByteArray("0") << 4 << 20 << 4 << 1;
+        QTest::newRow("not a number") << QByteArray("many") << 4 << 20 << 4 << 1;
+        QTest::newRow("trailing text") << QByteArray("2x") << 4 << 20 << 4 << 1;
+        QTest::newRow("sign") << QByteArray("+2") << 4 << 20 << 4 << 1;
+        QTest::newRow("beyond an int") << QByteArray("99999999999") << 4 << 20 << 4 << 1;
+        QTest::newRow("processors unknown") << QByteArray() << 0 << 5 << 1 << 1;
+        QTest::newRow("no files") << QByteArray() << 4 << 0 << 1 << 4;
+    }
+    void jobWidth()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, processors);
+        QFETCH(int, files);
+        QFETCH(int, width);
+        QFETCH(int, threads);
+        const int got =
+            ConvertJobWidth(value.isNull() ? nullptr : value.constData(), processors, files);
+        QCOMPARE(got, width);
+        QCOMPARE(RunThreadBudget(processors, got), threads);
+    }
+
+    void progressItem_data()
+    {
+        QTest::addColumn<QList<int>>("numbers");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one file") << QList<int>{2} << QStringList{"song.flac"}
+                                  << "2 of 8: song.flac";
+        QTest::newRow("two in a row") << QList<int>{3, 4} << QStringList{"maple.flac", "birch.flac"}
+                                      << "3-4 of 8: maple.flac, birch.flac";
+        QTest::newRow("a gap") << QList<int>{3, 5} << QStringList{"a.wav", "c.wav"}
+                               << "3, 5 of 8: a.wav, c.wav";
+    }
+    void progressItem()
+    {
+        QFETCH(QList<int>, numbers);
+        QFETCH(QStringList, names);
+        QFETCH(QString, text);
+        TStringList plain;
+        for (const QString& name : names)
+            plain.push_back(name.toStdString());
+        QCOMPARE(Q(ProgressItemText(std::vector<int>(numbers.begin(), numbers.end()), 8, plain)),
+                 text);
     }
 
     void probeFills_data()

@@ -16,6 +16,7 @@
 #include "FakeTool.h"
 #include "TestMedia.h"
 #include "WindowDriver.h"
+#include "convert/ToolEnvironment.h"
 #include "settings/SettingsTable.h"
 #include "ui/main_window.h"
 
@@ -231,6 +232,8 @@ private slots:
     void cancelDuringTheThirdOfFive()
     {
         QVERIFY(m_tool->Install({}));
+        // One run at a time: the calls counted below are exactly these.
+        const TEnvOverride oneAtATime(ToolJobsVariable, "1");
         QVERIFY(Prepare(TPage::Audio,
                         {"/in/1.wav", "/in/2.wav", "/in/3 slow.wav", "/in/4.wav", "/in/5.wav"},
                         "MPEG Layer-3 (MP3)"));
@@ -299,7 +302,7 @@ private slots:
                               << "ac3" << 6 << QString();
         QTest::newRow("MP3 holds two")
             << "MPEG Layer-3 (MP3)"
-            << "mp3" << 2 << "surround.flac: 6 channels are more than libmp3lame takes: using 2";
+            << "mp3" << 2 << "surround.flac: 6 channels are more than MP3 takes: using 2";
     }
     void sameAsInputKeepsTheChannels()
     {
@@ -396,24 +399,37 @@ private slots:
         QTest::addColumn<QString>("bitrate");
         QTest::addColumn<QStringList>("notes");
 
+        QTest::addColumn<int>("files");
+
+        // The notes name the format as its list does, never its encoder.
         QTest::newRow("MP3 320k at 8 kHz")
             << "MPEG Layer-3 (MP3)"
             << "8000 kHz"
             << "320 kbit"
-            << QStringList{
-                   "first.take.wav: Audio bit rate 320 kb/s is not supported by "
-                   "libmp3lame at 8000 Hz: using 64 kb/s"};
+            << QStringList{"first.take.wav: Audio bit rate 320 kb/s is not supported by MP3 at "
+                           "8000 Hz: using 64 kb/s"}
+            << 1;
         QTest::newRow("AC-3 at 8 kHz, the input's bit rate")
             << "Dolby Digital DVD Audio (AC3)"
             << "8000 kHz"
             << "Same As Input"
             << QStringList{
-                   "first.take.wav: Sample rate 8000 Hz is not supported by ac3: using 32000 Hz",
-                   "first.take.wav: Audio bit rate 1411 kb/s is not supported by ac3 at 32000 "
-                   "Hz: using 640 kb/s"};
+                   "first.take.wav: Sample rate 8000 Hz is not supported by AC3: using 32000 Hz",
+                   "first.take.wav: The input's audio bit rate 1411 kb/s is not supported by "
+                   "AC3 at 32000 Hz: using 640 kb/s"}
+            << 1;
         QTest::newRow("nothing changed") << "MPEG Layer-3 (MP3)"
                                          << "44100 kHz"
-                                         << "128 kbit" << QStringList();
+                                         << "128 kbit" << QStringList() << 1;
+        // Uncompressed audio takes no bit rate: said once for the job, and only
+        // when one was chosen.
+        QTest::newRow("WAV, a chosen bit rate")
+            << "Waveform Audio Format (WAV)"
+            << "Same As Input"
+            << "128 kbit" << QStringList{"WAV is uncompressed: the bit rate does not apply"} << 2;
+        QTest::newRow("WAV, the input's bit rate") << "Waveform Audio Format (WAV)"
+                                                   << "Same As Input"
+                                                   << "Same As Input" << QStringList() << 2;
     }
     void settingNotesOnSuccess()
     {
@@ -421,9 +437,10 @@ private slots:
         QFETCH(QString, frequency);
         QFETCH(QString, bitrate);
         QFETCH(QStringList, notes);
+        QFETCH(int, files);
         if (!InstallRealTool())
             QSKIP("the conversion tool is not built");
-        QVERIFY(Prepare(TPage::Audio, m_audioInputs.mid(0, 1), format.toUtf8().constData()));
+        QVERIFY(Prepare(TPage::Audio, m_audioInputs.mid(0, files), format.toUtf8().constData()));
         QVERIFY(m_window->SelectListItem("AudioFrequenciesList", frequency.toStdString()));
         QVERIFY(m_window->SelectListItem("AudioBitrateList", bitrate.toStdString()));
         TMessageRecorder messages;
@@ -433,6 +450,46 @@ private slots:
                  notes.isEmpty()
                      ? QString()
                      : "Settings changed to what the format takes:\n" + notes.join('\n') + "\n");
+    }
+
+    void deviceFormatsSayWhatTheyDid_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("device");
+
+        QTest::newRow("NTSC DVD") << "NTSC DVD HQ (MPG)"
+                                  << "mpg" << QSize(720, 480) << "NTSC DVD";
+        QTest::newRow("PAL DVD") << "PAL DVD HQ (MPG)"
+                                 << "mpg" << QSize(720, 576) << "PAL DVD";
+        QTest::newRow("PSP") << "Video For PSP (MP4)"
+                             << "mp4" << QSize(320, 240) << "PSP";
+    }
+    void deviceFormatsSayWhatTheyDid()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, extension);
+        QFETCH(QSize, size);
+        QFETCH(QString, device);
+        if (!InstallRealTool())
+            QSKIP("the conversion tool is not built");
+        QVERIFY(Prepare(TPage::Video, m_videoInputs.mid(0, 1), format.toUtf8().constData()));
+        TMessageRecorder messages;
+        Ok()->click();
+        QCOMPARE(messages.Texts(), QStringList{MsgVideoConverted});
+        const QJsonObject video = StreamOf(Probe(m_out + "/first_take_mkv." + extension), "video");
+        QCOMPARE(QSize(video.value("width").toInt(), video.value("height").toInt()), size);
+        // The 160x120 input is 4:3.
+        const QString note = QStringLiteral(
+                                 "first.take.mkv: Frame size 160x120 is not what a %1 "
+                                 "plays: using %2x%3 at ")
+                                 .arg(device)
+                                 .arg(size.width())
+                                 .arg(size.height());
+        QVERIFY2(OnlyDetail(messages).contains(note), qPrintable(OnlyDetail(messages)));
+        QVERIFY2(OnlyDetail(messages).contains("frames/s, display aspect 4:3\n"),
+                 qPrintable(OnlyDetail(messages)));
     }
 
     void realTool_data()

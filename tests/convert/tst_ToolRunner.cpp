@@ -1,23 +1,12 @@
 // The two runners against a scripted stand-in for the conversion tool: what
 // they read, log and return, how they start the tool, and how Cancel stops it.
 
-#include <csignal>
-
 #include <QProcess>
 #include <QTest>
 
 #include "FakeTool.h"
 #include "convert/AudioConvertThreadUnit.h"
 #include "convert/VideoConvertThreadUnit.h"
-
-namespace {
-
-bool ProcessGone(qint64 pid)
-{
-    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0;
-}
-
-}  // namespace
 
 class TestToolRunner : public QObject
 {

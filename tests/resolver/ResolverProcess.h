@@ -9,6 +9,8 @@
 
 #include <sys/resource.h>
 
+#include "base/ResolverProtocol.h"
+
 // The resolver under test, started with the given arguments (--listen
 // 127.0.0.1:0 among them), killed when the object goes.
 class TResolverProcess
@@ -44,7 +46,7 @@ public:
         while (!m_process.canReadLine() && !deadline.hasExpired() &&
                m_process.state() == QProcess::Running)
             m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-        m_port = m_process.readLine().trimmed().toUShort();
+        m_port = static_cast<quint16>(ReadPortLine(m_process.readLine().toStdString()));
         return m_port != 0;
     }
 

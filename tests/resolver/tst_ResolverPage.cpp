@@ -1,9 +1,9 @@
 // What the resolver finds on a page and what it counts as media, without any
 // network: the parser's candidate list, the media rules, the request's link.
 
+#include "base/ResolverProtocol.h"
 #include "services/resolver/ResolverServer.h"
 #include "services/resolver/net/MediaTypes.h"
-#include "services/resolver/net/ResolverReason.h"
 #include "services/resolver/page/PageCandidates.h"
 #include "services/resolver/page/ScriptMediaLinks.h"
 

@@ -3,12 +3,16 @@
 // window and through the real dialog offscreen.
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include "WindowDriver.h"
 #include "WindowFixture.h"
@@ -21,6 +25,38 @@ QString TableFilter(const char* dialog)
 {
     const int row = TTranslateForm().FindCaptionRow(dialog, "Filter");
     return ConvertDialogFilter(TTranslateForm::CaptionValue(row));
+}
+
+// Runs ACT on the open dialog once it lists at least MINROWS entries, and
+// rejects a dialog that never does, so that no test hangs on it.
+void WithShownDialog(QObject* owner, int minRows, std::function<void(QFileDialog*)> act)
+{
+    auto* giveUp = new QTimer(owner);
+    giveUp->setSingleShot(true);
+    QObject::connect(giveUp, &QTimer::timeout, owner, [giveUp] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+        giveUp->deleteLater();
+    });
+    giveUp->start(20000);
+    WhenTrue(
+        owner,
+        [minRows] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog && !dialog->isActiveWindow())
+                dialog->activateWindow();
+            auto* view = dialog && dialog->isActiveWindow()
+                             ? dialog->findChild<QListView*>("listView")
+                             : nullptr;
+            return view && view->model()->rowCount(view->rootIndex()) >= minRows;
+        },
+        [act, giveUp = QPointer<QTimer>(giveUp)] {
+            if (giveUp) {
+                giveUp->stop();
+                giveUp->deleteLater();
+            }
+            act(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+        });
 }
 
 bool Touch(const QString& path)
@@ -40,12 +76,22 @@ private:
 
     QString Path(const QString& name) const { return m_dir.filePath(name); }
 
+    static QStringList OddNames()
+    {
+        return {QString::fromUtf8("-dash \u00fcn\u00ef 'quote\" space.flac"),
+                QStringLiteral("\"both\" ends.mp3"), QStringLiteral("  blanks around .ogg"),
+                QStringLiteral("it's.wav")};
+    }
+
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
         // Two the table's filter shows, two it hides, one folder.
         for (const char* name : {"a.mp3", "b.flac", "c.WAV", "d e.mkv"})
+            QVERIFY(Touch(Path(name)));
+        // Names the name field cannot hold as they are.
+        for (const QString& name : OddNames())
             QVERIFY(Touch(Path(name)));
         QVERIFY(QDir(m_dir.path()).mkdir("sub.mp3"));
     }
@@ -134,6 +180,71 @@ private slots:
         QCOMPARE(chosen.Missing, missing);
     }
 
+    void realDialogReturnsChosenNamesWhole_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        const QStringList odd = OddNames();
+        QTest::newRow("quotes, dash, non-ASCII") << QStringList{odd[0]};
+        QTest::newRow("quoted at both ends") << QStringList{odd[1]};
+        QTest::newRow("blanks around") << QStringList{odd[2]};
+        QTest::newRow("several odd names") << odd;
+        QTest::newRow("odd and plain") << QStringList{"a.mp3", odd[0], "b.flac"};
+    }
+    void realDialogReturnsChosenNamesWhole()
+    {
+        QFETCH(QStringList, names);
+        QObject window;
+        // No table filter: every file is listed.
+        TOpenDialog component(QStringLiteral("AudioOpenDlg"), &window);
+        component.SetInitialDir(m_dir.path());
+        TMessageRecorder messages;
+
+        QString field;
+        WithShownDialog(this, 9, [&names, &field](QFileDialog* dialog) {
+            // Chosen as a person does: a click on the first, Ctrl+click on
+            // the others, then the Open button.
+            // The view the dialog shows (the list or the detail view); a click
+            // on it gives it the focus.
+            QAbstractItemView* view = dialog->findChild<QListView*>("listView");
+            if (!view->isVisible())
+                view = dialog->findChild<QAbstractItemView*>("treeView");
+            view->setFocus(Qt::MouseFocusReason);
+            const QModelIndex root = view->rootIndex();
+            bool first = true;
+            for (const QString& name : names) {
+                QModelIndex item;
+                for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                    const QModelIndex index = view->model()->index(row, 0, root);
+                    if (index.data().toString() == name)
+                        item = index;
+                }
+                if (!item.isValid())
+                    break;
+                view->scrollTo(item);
+                QTest::mouseClick(view->viewport(), Qt::LeftButton,
+                                  first ? Qt::NoModifier : Qt::ControlModifier,
+                                  view->visualRect(item).center());
+                first = false;
+            }
+            field = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+            auto* box = dialog->findChild<QDialogButtonBox*>("buttonBox");
+            QTest::mouseClick(box->button(QDialogButtonBox::Open), Qt::LeftButton);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        const bool accepted = component.Execute(nullptr);
+        QVERIFY2(accepted, qPrintable("name field: " + field));
+        QStringList paths;
+        for (const QString& name : names)
+            paths << Path(name);
+        QStringList files = component.Files();
+        // The dialog returns the chosen files in its list's order.
+        files.sort();
+        paths.sort();
+        QCOMPARE(files, paths);
+        QCOMPARE(messages.Texts(), QStringList());
+    }
+
     void realDialogKeepsTypedNamesItsFilterHides()
     {
         QObject window;
@@ -143,34 +254,15 @@ private slots:
         TMessageRecorder messages;
 
         bool typed = false;
-        QTimer giveUp;  // a dialog that never shows its files must not hang the test
-        giveUp.setSingleShot(true);
-        connect(&giveUp, &QTimer::timeout, this, [] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
-                dialog->reject();
+        // Both files the filter shows are listed, so typing selects them.
+        WithShownDialog(this, 3, [&typed](QFileDialog* dialog) {
+            // Typed as a person does: the name field has the focus.
+            auto* field = dialog->findChild<QLineEdit*>("fileNameEdit");
+            field->setFocus();
+            field->setText("\"a.mp3\" \"b.flac\" \"c.WAV\" \"gone.ogg\"");
+            typed = true;
+            QMetaObject::invokeMethod(dialog, "accept");
         });
-        giveUp.start(20000);
-        WhenTrue(
-            this,
-            [] {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                if (dialog && !dialog->isActiveWindow())
-                    dialog->activateWindow();
-                auto* view = dialog && dialog->isActiveWindow()
-                                 ? dialog->findChild<QListView*>("listView")
-                                 : nullptr;
-                // Both files the filter shows are listed, so typing selects them.
-                return view && view->model()->rowCount(view->rootIndex()) >= 3;
-            },
-            [&typed] {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                // Typed as a person does: the name field has the focus.
-                auto* field = dialog->findChild<QLineEdit*>("fileNameEdit");
-                field->setFocus();
-                field->setText("\"a.mp3\" \"b.flac\" \"c.WAV\" \"gone.ogg\"");
-                typed = true;
-                QMetaObject::invokeMethod(dialog, "accept");
-            });
         const bool accepted = component.Execute(nullptr);
         QVERIFY(typed);
         QVERIFY(accepted);

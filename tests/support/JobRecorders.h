@@ -24,6 +24,7 @@ public:
     std::vector<bool> Busy;
     std::vector<std::string> Items;
     std::vector<std::pair<std::int64_t, std::int64_t>> Transferred;
+    std::vector<std::pair<double, double>> Work;  // media seconds done, in all
     TStringList Log;
     // Called after every log line (a test may set Stop from here).
     std::function<void(TRecordingHost&)> OnLogLine;
@@ -39,6 +40,7 @@ public:
     }
     void SetProgressBusy(bool busy) override { Busy.push_back(busy); }
     void SetProgressItem(const std::string& text) override { Items.push_back(text); }
+    void SetWorkSeconds(double done, double total) override { Work.emplace_back(done, total); }
     void SetTransferredBytes(std::int64_t received, std::int64_t total) override
     {
         Transferred.emplace_back(received, total);

@@ -6,33 +6,21 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <regex>
-
+#include "base/ToolConsole.h"
+#include "convert/ToolRunnerUnit.h"
+#include "tests/tool/ConsolePatterns.h"
 #include "tests/tool/FfmodTestTools.h"
 
 namespace {
 
-// The runner's patterns, with "." widened to match line breaks as its engine does.
-const std::regex kDuration(R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))");
-const std::regex kTime(R"(time=(\d+)[\s\S]\d*)");
-const std::regex kAudio(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)");
-const std::regex kAudioNoRate(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)");
-
-// What the audio job reads from a probe run: duration and the audio fields.
+// What the audio job reads from a probe run: duration and the audio fields,
+// by the runner's own probe scan.
 QStringList ProbeFields(const QString& output)
 {
     const std::string text = output.toStdString();
-    std::smatch m;
-    QString result;
-    if (std::regex_search(text, m, kDuration))
-        result = QString::number(std::stoi(m[1]) * 3600 + std::stoi(m[2]) * 60 + std::stoi(m[3]));
-    if (std::regex_search(text, m, kAudio)) {
-        for (int g = 1; g <= 4; ++g)
-            result += "|||" + QString::fromStdString(m[g]);
-    } else if (std::regex_search(text, m, kAudioNoRate)) {
-        for (int g = 1; g <= 3; ++g)
-            result += "|||" + QString::fromStdString(m[g]);
-    }
+    TScanState state;
+    ProbeScan(text, state);
+    const QString result = QString::fromStdString(state.ResultText);
     QStringList fields;
     for (const QString& f : result.split("|||"))
         fields << f.trimmed();
@@ -504,14 +492,13 @@ void TFfmodTest::outputReadsWithRunnerPatterns()
     const std::string text = run.Output.toStdString();
 
     // The duration sits within the first read of 1024 bytes.
-    std::smatch m;
-    const std::string first = text.substr(0, 1024);
-    QVERIFY(std::regex_search(first, m, kDuration));
-    QCOMPARE(std::stoi(m[3]), 2);
+    const QStringList hms = ConsoleGroups(DurationPattern(), text.substr(0, 1024));
+    QCOMPARE(hms.size(), 3);
+    QCOMPARE(hms[2].toInt(), 2);
 
     // Every status line carries time= in seconds; the last one is complete.
     int statusLines = 0;
-    for (std::sregex_iterator it(text.begin(), text.end(), kTime), end; it != end; ++it)
+    for (auto it = ConsoleMatcher(TimePattern()).globalMatch(run.Output); it.hasNext(); it.next())
         ++statusLines;
     QVERIFY(statusLines >= 1);
     QVERIFY(run.Output.contains(QRegularExpression(

@@ -2,8 +2,8 @@
 // running a conversion.
 #include <QtTest>
 
-#include <regex>
-
+#include "base/ToolConsole.h"
+#include "tests/tool/ConsolePatterns.h"
 #include "tool/Console.h"
 #include "tool/EncoderLimits.h"
 #include "tool/OptionBounds.h"
@@ -18,12 +18,6 @@ std::vector<std::string> Split(const QString& line)
         args.push_back(part.toStdString());
     return args;
 }
-
-// The runner's patterns, with "." widened to match line breaks as its engine does.
-const std::regex kDuration(R"(Duration:\s(\d{2}):(\d{2}):(\d{2}))");
-const std::regex kTime(R"(time=(\d+)[\s\S]\d*)");
-const std::regex kAudio(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+),\s([^,]+)kb\/s)");
-const std::regex kAudioNoRate(R"(Audio:\s([^,]+),\s([^,]+),\s([^,]+)\r\n)");
 
 }  // namespace
 
@@ -426,10 +420,10 @@ void TToolOptionsTest::durationLine()
     QFETCH(int, seconds);
     const std::string text = FormatDurationLine(durationUs, startUs, bitRate);
     QCOMPARE(QString::fromStdString(text), line);
-    std::smatch m;
-    QCOMPARE(std::regex_search(text, m, kDuration), seconds >= 0);
+    const QStringList hms = ConsoleGroups(DurationPattern(), text);
+    QCOMPARE(hms.size() == 3, seconds >= 0);
     if (seconds >= 0)
-        QCOMPARE(std::stoi(m[1]) * 3600 + std::stoi(m[2]) * 60 + std::stoi(m[3]), seconds);
+        QCOMPARE(hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toInt(), seconds);
 }
 
 void TToolOptionsTest::audioLineMatchesProbePatterns_data()
@@ -458,15 +452,9 @@ void TToolOptionsTest::audioLineMatchesProbePatterns()
     const std::string chunk =
         "    Stream #0.0: " + FormatAudioDescription("mp3", rate, channels, bitRate) + "\r\n" +
         kNoOutputLines;
-    std::smatch m;
-    QStringList found;
-    if (std::regex_search(chunk, m, kAudio)) {
-        for (int g = 1; g <= 4; ++g)
-            found << QString::fromStdString(m[g]);
-    } else if (std::regex_search(chunk, m, kAudioNoRate)) {
-        for (int g = 1; g <= 3; ++g)
-            found << QString::fromStdString(m[g]);
-    }
+    QStringList found = ConsoleGroups(AudioPattern(), chunk);
+    if (found.isEmpty())
+        found = ConsoleGroups(AudioFallbackPattern(), chunk);
     QCOMPARE(found, fields);
 }
 
@@ -497,9 +485,9 @@ void TToolOptionsTest::statusLineMatchesTimePattern()
     QVERIFY(line.ends_with("    \r"));
     QCOMPARE(line.starts_with("frame="), video);
     QCOMPARE(line.find("Lsize=") != std::string::npos, last);
-    std::smatch m;
-    QVERIFY(std::regex_search(line, m, kTime));
-    QCOMPARE(std::stoi(m[1]), t);
+    const QStringList time = ConsoleGroups(TimePattern(), line);
+    QCOMPARE(time.size(), 1);
+    QCOMPARE(time[0].toInt(), t);
 }
 
 QTEST_APPLESS_MAIN(TToolOptionsTest)

@@ -42,6 +42,8 @@ class TestProgressPanel : public QObject
 private slots:
     void timeLeft_data();
     void timeLeft();
+    void timeLeftFromWork_data();
+    void timeLeftFromWork();
     void wording_data();
     void wording();
     void transferRate();
@@ -76,6 +78,41 @@ void TestProgressPanel::timeLeft()
     TTimeLeftEstimate estimate;
     estimate.Start(1000);
     for (const auto& [percent, ms] : steps)
+        estimate.Update(percent, 1000 + ms);
+    QCOMPARE(estimate.SecondsLeft(1000 + at), seconds);
+}
+
+void TestProgressPanel::timeLeftFromWork_data()
+{
+    // The job's seconds of media done and in all at a millisecond after the
+    // start, a bar step after that, then the moment asked about and the
+    // seconds expected (-1: not told).
+    QTest::addColumn<double>("done");
+    QTest::addColumn<double>("total");
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<int>("seconds");
+    // A 10-minute file first of three, one third of the bar: by its length
+    // the job has a sixth done, not a third.
+    QTest::newRow("lengths, not the bar") << 100.0 << 600.0 << 10000 << 33 << 10000 << 50;
+    QTest::newRow("nothing in the first second") << 10.0 << 60.0 << 900 << 0 << 900 << -1;
+    QTest::newRow("nothing done yet") << 0.0 << 60.0 << 5000 << 0 << 5000 << -1;
+    QTest::newRow("counts down") << 30.0 << 60.0 << 10000 << 0 << 14000 << 6;
+}
+
+void TestProgressPanel::timeLeftFromWork()
+{
+    QFETCH(double, done);
+    QFETCH(double, total);
+    QFETCH(int, ms);
+    QFETCH(int, percent);
+    QFETCH(int, at);
+    QFETCH(int, seconds);
+    TTimeLeftEstimate estimate;
+    estimate.Start(1000);
+    estimate.UpdateWork(done, total, 1000 + ms);
+    if (percent > 0)
         estimate.Update(percent, 1000 + ms);
     QCOMPARE(estimate.SecondsLeft(1000 + at), seconds);
 }

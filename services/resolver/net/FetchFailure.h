@@ -3,7 +3,7 @@
 // Why one fetch of the service found nothing, as the asker is told it: the
 // reason's code and the reason in plain words (see ResolverReason.h).
 
-#include "services/resolver/net/ResolverReason.h"
+#include "base/ResolverProtocol.h"
 
 #include <QByteArray>
 #include <QNetworkReply>

@@ -6,9 +6,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include "base/Version.h"
+
 namespace {
 
-const QByteArray UserAgent = "Mozilla/5.0 (X11; Linux x86_64) quorvex-resolver/1.35";
+const QByteArray UserAgent = "Mozilla/5.0 (X11; Linux x86_64) quorvex-resolver/" QUORVEX_VERSION;
 
 constexpr qint64 ReadBufferBytes = 256 * 1024;
 

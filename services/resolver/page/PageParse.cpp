@@ -5,12 +5,13 @@
 
 #include <QCoreApplication>
 
-#include <sys/prctl.h>
 #include <sys/resource.h>
 
 #include <csignal>
 
 #include <cstdio>
+
+#include "base/EndWithParent.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ TPageParse::TPageParse(QObject* parent) : QObject(parent)
     m_child.setStandardErrorFile(QProcess::nullDevice());
     m_child.setChildProcessModifier([] {
         // Should the service itself be killed, its parser goes with it.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        EndWithParent(SIGKILL);
         const rlimit memory{ChildMemoryBytes, ChildMemoryBytes};
         setrlimit(RLIMIT_AS, &memory);
         const rlimit cpu{ChildCpuSeconds, ChildCpuSeconds};

@@ -8,6 +8,8 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 
+#include "base/ResolverProtocol.h"
+
 extern "C" {
 #include <libavutil/log.h>
 }
@@ -44,7 +46,7 @@ void ServeStreams(QHttpServer& server, const TResolverLimits& limits, const QHos
     const std::chrono::milliseconds idleLimit(limits.FetchIdleTimeoutMs);
     QHttpServer* owner = &server;
     server.route(
-        "/get-url/stream/<arg>", QHttpServerRequest::Method::Get,
+        QString::fromLatin1(StreamPath) + QLatin1String("<arg>"), QHttpServerRequest::Method::Get,
         [owner, idleLimit](const QString& name, const QHttpServerRequest& request,
                            QHttpServerResponder&& responder) {
             if (!TRequestGuard::Instance().RefusalReason(request).isEmpty()) {

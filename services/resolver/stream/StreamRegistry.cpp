@@ -2,6 +2,8 @@
 
 #include <QRandomGenerator>
 
+#include "base/ResolverProtocol.h"
+
 namespace {
 
 constexpr qsizetype TokenBytes = 16;  // 128 random bits
@@ -60,7 +62,7 @@ QByteArray TStreamRegistry::Issue(const TStreamSource& source)
     std::lock_guard lock(m_mutex);
     DropExpired();
     m_streams[token] = TEntry{source, TClock::now() + m_lifetime};
-    return m_base + "/get-url/stream/" + token + LinkSuffix;
+    return m_base + StreamPath + token + LinkSuffix;
 }
 
 std::optional<TStreamSource> TStreamRegistry::Find(const QByteArray& token) const

@@ -3,10 +3,11 @@
 #include <QCoreApplication>
 #include <QPointer>
 
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <csignal>
+
+#include "base/EndWithParent.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ std::unique_ptr<QProcess> StartYtDlpProcess(const QString& program, const QStrin
     process->setArguments(arguments);
     process->setChildProcessModifier([] {
         ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        EndWithParent(SIGKILL);
         const rlimit limit{MaxAddressSpaceBytes, MaxAddressSpaceBytes};
         ::setrlimit(RLIMIT_AS, &limit);
     });

@@ -1,9 +1,10 @@
-#include "download/PartFileUnit.h"
+#include "base/PartFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -11,12 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/WinSystemFunctionsUnit.h"
-
 namespace {
 
-constexpr const char* PartTemplate = ".quorvex-XXXXXX.part";
-constexpr int PartSuffixLength = 5;  // ".part"
+// The part of a hidden name that is drawn.
+constexpr std::string_view Drawn = "XXXXXX";
 
 // The mode a plain new file gets: 0666 less the process's umask.
 mode_t NewFileMode()
@@ -28,14 +27,9 @@ mode_t NewFileMode()
 
 }  // namespace
 
-std::string JoinFolderAndName(const std::string& folder, const std::string& name)
-{
-    if (!folder.empty() && folder.back() == PathDelimiter)
-        return folder + name;
-    return folder + PathDelimiter + name;
-}
-
-TPartFile::TPartFile(std::string folder) : m_folder(std::move(folder)) {}
+TPartFile::TPartFile(std::string folder, std::string name)
+    : m_folder(std::move(folder)), m_name(std::move(name))
+{}
 
 TPartFile::~TPartFile()
 {
@@ -48,14 +42,18 @@ TPartFile::~TPartFile()
 void TPartFile::SetError(const std::string& what, int error)
 {
     m_error = what + ": " + std::strerror(error);
+    m_errorNumber = error;
 }
 
 bool TPartFile::Create()
 {
-    std::string name = JoinFolderAndName(m_folder, PartTemplate);
+    const std::string name = JoinFolderAndName(m_folder, m_name);
+    const size_t drawn = m_name.rfind(Drawn);
+    const int suffixLength =
+        drawn == std::string::npos ? 0 : static_cast<int>(m_name.size() - drawn - Drawn.size());
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
-    const int fd = mkostemps(buffer.data(), PartSuffixLength, O_CLOEXEC);
+    const int fd = mkostemps(buffer.data(), suffixLength, O_CLOEXEC);
     if (fd < 0) {
         SetError("cannot create a file in " + m_folder, errno);
         return false;
@@ -66,14 +64,24 @@ bool TPartFile::Create()
     return true;
 }
 
+bool TPartFile::SetMode(mode_t mode)
+{
+    if (fchmod(m_fd, mode) != 0) {
+        SetError("cannot set the permissions of " + m_path, errno);
+        return false;
+    }
+    return true;
+}
+
 bool TPartFile::Write(const char* data, size_t size)
 {
     while (size > 0) {
         const ssize_t n = write(m_fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            SetError("cannot write " + m_path, errno);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // A regular file never takes nothing without a reason.
+            SetError("cannot write " + m_path, n < 0 ? errno : EIO);
             return false;
         }
         data += n;
@@ -92,14 +100,26 @@ bool TPartFile::Finish()
     return true;
 }
 
-TPartFile::TTake TPartFile::TakeName(const std::string& target)
+bool TPartFile::ReadyToName()
+{
+    if (m_path.empty() || m_fd >= 0) {
+        m_error = "the download is not finished";
+        m_errorNumber = EINVAL;
+        return false;
+    }
+    return true;
+}
+
+TPartFile::TTake TPartFile::Rename(const std::string& target)
 {
     // A rename that refuses to replace; where the file system cannot do
     // that, a hard link, which refuses as well.
     if (renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
         return TTake::Taken;
-    if (errno == EEXIST)
+    if (errno == EEXIST) {
+        m_errorNumber = EEXIST;
         return TTake::NameInUse;
+    }
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
         SetError("cannot name the file " + target, errno);
         return TTake::Failed;
@@ -108,8 +128,10 @@ TPartFile::TTake TPartFile::TakeName(const std::string& target)
         unlink(m_path.c_str());
         return TTake::Taken;
     }
-    if (errno == EEXIST)
+    if (errno == EEXIST) {
+        m_errorNumber = EEXIST;
         return TTake::NameInUse;
+    }
     if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) {
         SetError("cannot name the file " + target, errno);
         return TTake::Failed;
@@ -118,8 +140,10 @@ TPartFile::TTake TPartFile::TakeName(const std::string& target)
     // creating it exclusively, and the finished file renamed over the claim.
     const int claim = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (claim < 0) {
-        if (errno == EEXIST)
+        if (errno == EEXIST) {
+            m_errorNumber = EEXIST;
             return TTake::NameInUse;
+        }
         SetError("cannot name the file " + target, errno);
         return TTake::Failed;
     }
@@ -132,16 +156,24 @@ TPartFile::TTake TPartFile::TakeName(const std::string& target)
     return TTake::Taken;
 }
 
+TPartFile::TTake TPartFile::TakeName(const std::string& path)
+{
+    if (!ReadyToName())
+        return TTake::Failed;
+    const TTake take = Rename(path);
+    if (take == TTake::Taken)
+        m_done = true;
+    return take;
+}
+
 bool TPartFile::TakeFreeName(const std::function<std::string()>& drawName, int maxDraws,
                              std::string& taken)
 {
-    if (m_path.empty() || m_fd >= 0) {
-        m_error = "the download is not finished";
+    if (!ReadyToName())
         return false;
-    }
     for (int draw = 0; draw < maxDraws; ++draw) {
         const std::string name = drawName();
-        switch (TakeName(JoinFolderAndName(m_folder, name))) {
+        switch (Rename(JoinFolderAndName(m_folder, name))) {
             case TTake::Taken:
                 m_done = true;
                 taken = name;
@@ -158,10 +190,8 @@ bool TPartFile::TakeFreeName(const std::function<std::string()>& drawName, int m
 
 bool TPartFile::ReplaceName(const std::string& path)
 {
-    if (m_path.empty() || m_fd >= 0) {
-        m_error = "the download is not finished";
+    if (!ReadyToName())
         return false;
-    }
     // rename() replaces an existing file of that name in one step.
     if (std::rename(m_path.c_str(), path.c_str()) != 0) {
         SetError("cannot name the file " + path, errno);

@@ -1,0 +1,13 @@
+#pragma once
+
+// The environment variables between the program and its conversion tool.
+// Plain C++ without Qt, so that the tool can include it too.
+
+// How many tool runs a conversion job keeps going at once: a whole number
+// from 1. Unset, the job runs as many as the system has processors.
+inline constexpr const char* ToolJobsVariable = "QUORVEX_JOBS";
+
+// How many threads one run of the tool may use: the program sets it for
+// every run (the processors shared out among the runs going at once). Unset,
+// the tool uses every processor.
+inline constexpr const char* ToolThreadsVariable = "QUORVEX_THREADS";
