@@ -74,6 +74,7 @@ bool TDownloadThread::Resolve(std::string& answer)
     InetFile->SetAnswerWait(ResolverAnswerTimeoutMs + ResolverAnswerMarginMs);
     const bool fetched = InetFile->GetUrlText(RequestUrl, answer);
     const std::string reason = InetFile->FailureReason();
+    m_resolverReason = InetFile->AnswerField(ResolverReasonHeader);
     InetFile.reset();
     if (!fetched) {
         FailureReason = reason.empty() ? "the resolving service gave an empty answer"
@@ -103,12 +104,28 @@ void TDownloadThread::DownloadWork()
     std::seed_seq seed{static_cast<unsigned>(ticks), static_cast<unsigned>(ticks >> 32)};
     std::mt19937 random(seed);
     if (answer == RefusalAnswer) {
-        FailureReason = std::string("the resolving service answered \"") + RefusalAnswer +
-                        "\": it found no media for this link";
+        ExplainErrorAnswer();
         return;
     }
     MediaLink = answer;
     FetchMedia(random);
+}
+
+void TDownloadThread::ExplainErrorAnswer()
+{
+    const std::optional<TResolverReasonValue> reason = ParseResolverReason(m_resolverReason);
+    if (!reason) {
+        FailureReason = "the resolving service answered \"error\" without saying why";
+        return;
+    }
+    FailureReason = reason->Words.empty()
+                        ? std::string("the resolving service answered \"error\" (") +
+                              ResolverReasonEntry(reason->Reason).Code + ")"
+                        : reason->Words;
+    // The page or its media could not be reached: a dead link is a failed
+    // connection, whoever tried it.
+    if (IsUnreachableReason(reason->Reason))
+        ShowUserMessage(TMessageKind::Warning, MsgInternetError);
 }
 
 void TDownloadThread::FetchMedia(std::mt19937& random)

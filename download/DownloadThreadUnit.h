@@ -54,9 +54,14 @@ public:
 
 private:
     bool Resolve(std::string& answer);
+    // Why the service answered "error", from what it said beside it; a
+    // link that could not be reached is an Internet connection error.
+    void ExplainErrorAnswer();
     void FetchMedia(std::mt19937& random);
 
     TJobHost& m_host;
+    // The service's reason header beside its answer.
+    std::string m_resolverReason;
 };
 
 // Tests fix the seed of the file-name draw; nullopt: a fresh one from the

@@ -141,6 +141,7 @@ TGetInetFile::TOpenResult TGetInetFile::OpenUrl(const std::string& url, TUserAge
                                                 std::unique_ptr<THttpExchange>& exchange)
 {
     m_failure.clear();
+    m_answerHead = THttpHead();
     QUrl target = LinkToUrl(url);
     for (int hop = 0;; ++hop) {
         // Every hop must stay on http or https: an answer must never make the
@@ -179,11 +180,18 @@ TGetInetFile::TOpenResult TGetInetFile::OpenUrl(const std::string& url, TUserAge
                 return TOpenResult::Failed;
         }
         const THttpHead& head = exchange->Head();
-        if (!head.IsRedirect() || !head.HasLocation)
+        if (!head.IsRedirect() || !head.HasLocation) {
+            m_answerHead = head;
             return TOpenResult::Opened;
+        }
         // The next hop, relative to this one.
         target = target.resolved(LinkToUrl(head.Location));
     }
+}
+
+std::string TGetInetFile::AnswerField(const std::string& name) const
+{
+    return m_answerHead.Field(name);
 }
 
 int64_t TGetInetFile::GetUrlSize(const std::string& url)
@@ -246,17 +254,23 @@ bool TGetInetFile::ReceiveFile(THttpExchange& exchange, TPartFile& file, int64_t
     int shown = -1;
     int64_t reportedAt = NowMs();
     m_host.SetTransferredBytes(0, total);
+    // The bar and the length follow the bytes on the connection: a packed
+    // body's Content-Length counts it packed (libcurl counts those only
+    // after each piece, so the bar of a packed body lags one piece).
+    const bool packed = exchange.Head().IsEncoded();
+    const auto counted = [&] { return packed ? exchange.WireBytes() : received; };
     const THttpExchange::TResult read = exchange.ReadBody([&](const char* data, size_t size) {
         if (!file.Write(data, size))
             return false;  // the disk is full or the file went away
         received += static_cast<int64_t>(size);
+        const int64_t wire = counted();
         const int64_t now = NowMs();
         if (now - reportedAt >= TransferReportMs) {
             reportedAt = now;
-            m_host.SetTransferredBytes(received, total);
+            m_host.SetTransferredBytes(wire, total);
         }
         if (expectedSize > 0) {
-            const int percent = ProgressPercent(received, expectedSize);
+            const int percent = ProgressPercent(wire, expectedSize);
             if (percent > shown) {
                 shown = percent;
                 // Window events are served by the next pass of the read loop.
@@ -265,7 +279,8 @@ bool TGetInetFile::ReceiveFile(THttpExchange& exchange, TPartFile& file, int64_t
         }
         return true;
     });
-    m_host.SetTransferredBytes(received, total);
+    const int64_t wire = counted();
+    m_host.SetTransferredBytes(wire, total);
     switch (read) {
         case THttpExchange::TResult::Stopped:
             return false;
@@ -274,14 +289,15 @@ bool TGetInetFile::ReceiveFile(THttpExchange& exchange, TPartFile& file, int64_t
             return false;
         case THttpExchange::TResult::Failed:
             m_failure = exchange.FailureReason();
-            ShowUserMessage(TMessageKind::Warning, MsgInternetError);
+            if (!exchange.BadCoding())
+                ShowUserMessage(TMessageKind::Warning, MsgInternetError);
             return false;
         case THttpExchange::TResult::Done:
             break;
     }
     // libcurl holds a body to its length; this is the last word on it.
-    if (announced >= 0 && received != announced) {
-        m_failure = "the transfer ended after " + std::to_string(received) + " of " +
+    if (announced >= 0 && wire != announced) {
+        m_failure = "the transfer ended after " + std::to_string(wire) + " of " +
                     std::to_string(announced) + " bytes";
         ShowUserMessage(TMessageKind::Warning, MsgInternetError);
         return false;

@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 
+#include "download/HttpHeadUnit.h"
+
 class QUrl;
 class TJobHost;
 class TPartFile;
@@ -60,6 +62,9 @@ public:
     // Why the last operation failed, in plain words; empty after a success
     // and after Cancel.
     const std::string& FailureReason() const { return m_failure; }
+    // A field of the last operation's final answer (after its redirects),
+    // or empty.
+    std::string AnswerField(const std::string& name) const;
 
     // The percent the bar shows for RECEIVED of EXPECTED bytes: rounded to
     // the nearest (a half to the even neighbour) and at most 99.
@@ -109,4 +114,5 @@ private:
     int m_answerWaitMs = 0;
     std::string m_serviceBase;
     std::string m_serviceKey;
+    THttpHead m_answerHead;
 };

@@ -1,9 +1,13 @@
 #include "download/HttpExchangeUnit.h"
 
+#include <QUrl>
+
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
 
+#include "base/ResolverProtocol.h"
 #include "common/JobHostUnit.h"
 
 namespace {
@@ -60,7 +64,10 @@ bool THttpExchange::Start(const std::string& url, const std::string& agent,
     m_url = url;
     m_multi = curl_multi_init();
     m_easy = curl_easy_init();
-    // The body is saved as the server sends it, never unpacked on the way.
+    // The body is asked for as it is. A server that still packs it (gzip,
+    // deflate, br, zstd) has it unpacked by libcurl on the way, so that the
+    // file is the media itself; a coding libcurl does not know fails the
+    // transfer. Content-Length then counts the packed bytes.
     m_headers = curl_slist_append(nullptr, "Accept-Encoding: identity");
     if (m_headers && !extraHeader.empty()) {
         curl_slist* more = curl_slist_append(m_headers, extraHeader.c_str());
@@ -79,6 +86,8 @@ bool THttpExchange::Start(const std::string& url, const std::string& agent,
     set(CURLOPT_URL, url.c_str());
     set(CURLOPT_USERAGENT, agent.c_str());
     set(CURLOPT_HTTPHEADER, m_headers);
+    // Unpacks what arrives; the field sent stays the one above.
+    set(CURLOPT_ACCEPT_ENCODING, "");
     // Only http and https, and every redirect is checked by the caller.
     set(CURLOPT_PROTOCOLS_STR, "http,https");
     set(CURLOPT_FOLLOWLOCATION, 0L);
@@ -171,6 +180,23 @@ THttpExchange::TStep THttpExchange::Step()
     return TStep::Going;
 }
 
+std::string THttpExchange::Server() const
+{
+    const QUrl url = QUrl::fromEncoded(QByteArray::fromStdString(m_url));
+    QString host = url.host(QUrl::EncodeUnicode);
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    return (url.port() == -1 ? host : host + ':' + QString::number(url.port())).toStdString();
+}
+
+int64_t THttpExchange::WireBytes() const
+{
+    curl_off_t bytes = 0;
+    if (!m_easy || curl_easy_getinfo(m_easy, CURLINFO_SIZE_DOWNLOAD_T, &bytes) != CURLE_OK)
+        return m_received;
+    return static_cast<int64_t>(bytes);
+}
+
 std::string THttpExchange::TransferFailure() const
 {
     // The system's word for a failed connection; libcurl's own for the rest
@@ -183,11 +209,29 @@ std::string THttpExchange::TransferFailure() const
                                 : library;
     switch (m_code) {
         case CURLE_COULDNT_RESOLVE_HOST:
-            return "the server's name cannot be found (" + why + ")";
+            return ReasonWords::UnknownHost(
+                QUrl::fromEncoded(QByteArray::fromStdString(m_url)).host().toStdString());
         case CURLE_COULDNT_RESOLVE_PROXY:
             return "the proxy's name cannot be found (" + why + ")";
         case CURLE_COULDNT_CONNECT:
-            return "the server cannot be reached (" + why + ")";
+            if (osError == ECONNREFUSED)
+                return ReasonWords::Refused(Server());
+            return "the server at " + Server() + " cannot be reached (" + why + ")";
+        case CURLE_OPERATION_TIMEDOUT:
+            return ReasonWords::NoAnswer(Server(), Seconds(m_stallTimeoutMs));
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+            return ReasonWords::SecureConnection(Server(), why);
+        case CURLE_BAD_CONTENT_ENCODING:
+            return "the server packed the file in a way that cannot be undone (" +
+                   (m_head.ContentEncoding.empty() ? why : m_head.ContentEncoding + ": " + why) +
+                   ")";
         case CURLE_PARTIAL_FILE:
         case CURLE_RECV_ERROR:
         case CURLE_GOT_NOTHING:
@@ -207,7 +251,7 @@ THttpExchange::TResult THttpExchange::WaitForHead()
         if (step == TStep::Stopped)
             return TResult::Stopped;
         if (step == TStep::Stalled) {
-            Fail("nothing arrived for " + Seconds(m_stallTimeoutMs));
+            Fail(ReasonWords::NoAnswer(Server(), Seconds(m_stallTimeoutMs)));
             return TResult::Failed;
         }
     }
@@ -230,8 +274,8 @@ THttpExchange::TResult THttpExchange::ReadBody(const TConsumer& consume)
         if (step == TStep::Stopped)
             return TResult::Stopped;
         if (step == TStep::Stalled) {
-            Fail("nothing arrived for " + Seconds(m_stallTimeoutMs) +
-                 "; the transfer stopped after " + std::to_string(m_received) + " bytes");
+            Fail(ReasonWords::StoppedSending(Server()) + " after " + std::to_string(m_received) +
+                 " bytes (nothing arrived for " + Seconds(m_stallTimeoutMs) + ")");
             return TResult::Failed;
         }
     }

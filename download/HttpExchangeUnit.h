@@ -54,6 +54,11 @@ public:
     TResult ReadBody(const TConsumer& consume);
     // Body bytes handed over so far.
     int64_t Received() const { return m_received; }
+    // Body bytes as they came over the connection: the packed bytes of a
+    // body libcurl unpacks, which is what Content-Length counts.
+    int64_t WireBytes() const;
+    // Whether the last failure is a body whose packing cannot be undone.
+    bool BadCoding() const { return m_code == CURLE_BAD_CONTENT_ENCODING; }
     // Why the last wait failed, in plain words.
     const std::string& FailureReason() const { return m_failure; }
 
@@ -67,6 +72,8 @@ private:
     TStep Step();
     void Fail(const std::string& reason) { m_failure = reason; }
     std::string TransferFailure() const;
+    // "host:port" of the link, as the messages name the server.
+    std::string Server() const;
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnBody(char* data, size_t size, size_t count, void* self);

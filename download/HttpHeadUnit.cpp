@@ -44,7 +44,14 @@ void THttpHead::AddLine(std::string_view line)
         return;
     const std::string name = AsciiLowerCase(TrimString(text.substr(0, colon)));
     const std::string value = TrimString(text.substr(colon + 1));
-    if (name == "content-length") {
+    // A flood of fields is no answer of a media server; the first ones say
+    // all the program looks at.
+    if (Fields.size() < MaxFields)
+        Fields.emplace_back(name, value);
+    if (name == "content-encoding") {
+        ContentEncoding = ContentEncoding.empty() ? AsciiLowerCase(value)
+                                                  : ContentEncoding + ", " + AsciiLowerCase(value);
+    } else if (name == "content-length") {
         AddContentLength(value);
     } else if (name == "transfer-encoding") {
         // The last coding decides how the body ends.
@@ -70,6 +77,26 @@ void THttpHead::AddContentLength(std::string_view value)
         else
             m_length = length;
     }
+}
+
+bool THttpHead::IsEncoded() const
+{
+    for (const std::string& coding : SplitString(",", ContentEncoding)) {
+        const std::string name = TrimString(coding);
+        if (!name.empty() && name != "identity")
+            return true;
+    }
+    return false;
+}
+
+std::string THttpHead::Field(std::string_view name) const
+{
+    const std::string wanted = AsciiLowerCase(std::string(name));
+    for (const auto& [fieldName, value] : Fields) {
+        if (fieldName == wanted)
+            return value;
+    }
+    return {};
 }
 
 bool THttpHead::IsRedirect() const

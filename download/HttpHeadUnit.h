@@ -8,9 +8,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 struct THttpHead
 {
+    // Fields kept in Fields; later ones are read for their meaning only.
+    static constexpr size_t MaxFields = 100;
+
     int Status = 0;
     std::string Reason;
     // The announced body length; -1 when none was given or the body is chunked.
@@ -21,6 +26,11 @@ struct THttpHead
     bool Chunked = false;
     bool HasLocation = false;
     std::string Location;
+    // The codings of the body (Content-Encoding), lower case; empty or
+    // "identity" for a body sent as it is.
+    std::string ContentEncoding;
+    // Every field as it came, the name in lower case.
+    std::vector<std::pair<std::string, std::string>> Fields;
     // The blank line that ends a final (non-1xx) head has arrived.
     bool Complete = false;
 
@@ -28,6 +38,10 @@ struct THttpHead
     void AddLine(std::string_view line);
     // Whether the head asks the client to go elsewhere.
     bool IsRedirect() const;
+    // Whether the body comes in a coding other than identity.
+    bool IsEncoded() const;
+    // The value of the first field called NAME (any case), or empty.
+    std::string Field(std::string_view name) const;
 
 private:
     void AddContentLength(std::string_view value);

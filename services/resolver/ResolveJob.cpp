@@ -4,6 +4,23 @@
 #include "services/resolver/stream/StreamLinks.h"
 #include "services/resolver/ytdlp/YtDlpNotice.h"
 
+namespace {
+
+// Why a link that answered, but with neither a page nor media, gives nothing.
+TFetchFailure NeitherPageNorMedia(const TFetchResult& result)
+{
+    if (result.Status >= 300)
+        return TFetchFailure::OfStatus(result.Status, result.StatusPhrase, result.FinalUrl);
+    const QByteArray type = MediaTypeOf(result.ContentType);
+    return {TResolverReason::NotMedia,
+            type.isEmpty()
+                ? QStringLiteral("the link leads to neither a web page nor media")
+                : QStringLiteral("the link leads to neither a web page nor media (it is %1)")
+                      .arg(QString::fromLatin1(type))};
+}
+
+}  // namespace
+
 TResolveJob::TResolveJob(const TResolverLimits& limits, QObject* parent)
     : QObject(parent),
       m_limits(limits),
@@ -26,7 +43,11 @@ void TResolveJob::Start(const QByteArray& link)
     m_typedUrl = url;
     if (!IsFetchableUrl(url)) {
         QMetaObject::invokeMethod(
-            this, [this] { Answer(ErrorAnswer(), QStringLiteral("not an http or https link")); },
+            this,
+            [this, url] {
+                Answer(ErrorAnswer(), QStringLiteral("not an http or https link"),
+                       TFetchFailure::OfUnfetchable(url));
+            },
             Qt::QueuedConnection);
         return;
     }
@@ -50,7 +71,7 @@ void TResolveJob::LinkFetched(const TFetchResult& result)
 {
     disconnect(&m_fetch, &TUrlFetch::Finished, this, &TResolveJob::LinkFetched);
     if (!result.Arrived) {
-        Answer(ErrorAnswer(), result.Failure);
+        Answer(ErrorAnswer(), result.Failure, result.Reason);
         return;
     }
     if (result.IsMedia) {
@@ -64,9 +85,11 @@ void TResolveJob::LinkFetched(const TFetchResult& result)
     }
     StartExtractor();
     if (!result.IsPage) {
-        BuiltInDone({}, QStringLiteral("status %1, %2, neither media nor a page")
-                            .arg(result.Status)
-                            .arg(QString::fromLatin1(result.ContentType)));
+        BuiltInDone({},
+                    QStringLiteral("status %1, %2, neither media nor a page")
+                        .arg(result.Status)
+                        .arg(QString::fromLatin1(result.ContentType)),
+                    NeitherPageNorMedia(result));
         return;
     }
     m_pageTruncated = result.Truncated;
@@ -107,7 +130,7 @@ void TResolveJob::ExtractorFinished(const TYtDlpOutcome& outcome)
 
 void TResolveJob::ExtractorAnswered(const QByteArray& link, const QString& note)
 {
-    m_extracted = {true, link, note};
+    m_extracted = {true, link, note, {}};
     Decide();
 }
 
@@ -118,15 +141,25 @@ void TResolveJob::PageRead(bool ok, const QList<QUrl>& candidates, const QString
     if (m_answered)
         return;
     if (!ok) {
-        BuiltInDone({}, failure);
+        BuiltInDone({}, failure,
+                    {TResolverReason::Other, QStringLiteral("the page could not be read")});
         return;
     }
     m_candidates = candidates.mid(0, m_limits.MaxCandidates);
     if (m_candidates.isEmpty()) {
+        const TFetchFailure none{TResolverReason::NoMedia,
+                                 m_pageTruncated
+                                     ? QStringLiteral("the first %1 MiB of the page hold "
+                                                      "no video or sound that could be "
+                                                      "found")
+                                           .arg(m_limits.MaxPageBytes / (1024 * 1024))
+                                     : QString::fromLatin1(ReasonWords::NoMedia)};
         BuiltInDone(
-            {}, m_pageTruncated
-                    ? QStringLiteral("no media in the first %1 bytes").arg(m_limits.MaxPageBytes)
-                    : QStringLiteral("no media on the page"));
+            {},
+            m_pageTruncated
+                ? QStringLiteral("no media in the first %1 bytes").arg(m_limits.MaxPageBytes)
+                : QStringLiteral("no media on the page"),
+            none);
         return;
     }
     connect(&m_fetch, &TUrlFetch::Finished, this, &TResolveJob::CandidateChecked);
@@ -142,7 +175,14 @@ void TResolveJob::CheckNextCandidate()
         return;
     }
     if (m_nextCandidate >= m_candidates.size()) {
-        BuiltInDone({}, QStringLiteral("none of %1 candidates is media").arg(m_candidates.size()));
+        // A page whose media could not be fetched says why; one whose links
+        // led to no media at all has none.
+        TFetchFailure reason{TResolverReason::NoMedia, QString::fromLatin1(ReasonWords::NoMedia)};
+        if (m_candidateFailure)
+            reason = {m_candidateFailure->Reason,
+                      QStringLiteral("the page names media, but ") + m_candidateFailure->Words};
+        BuiltInDone({}, QStringLiteral("none of %1 candidates is media").arg(m_candidates.size()),
+                    reason);
         return;
     }
     m_fetch.Start(m_candidates.at(m_nextCandidate++), TUrlFetch::TMode::HeadersOnly);
@@ -158,6 +198,11 @@ void TResolveJob::CandidateChecked(const TFetchResult& result)
             QStringLiteral("candidate %1 of %2").arg(m_nextCandidate).arg(m_candidates.size()));
         return;
     }
+    if (!m_candidateFailure && !result.Arrived)
+        m_candidateFailure = result.Reason;
+    else if (!m_candidateFailure && result.Arrived && result.Status >= 400)
+        m_candidateFailure =
+            TFetchFailure::OfStatus(result.Status, result.StatusPhrase, result.FinalUrl);
     // A stream is taken only when no candidate is a file.
     if (result.Arrived && !m_streamCandidate.isValid() &&
         IsStreamResponse(result.Status, result.ContentType, result.FinalUrl))
@@ -165,9 +210,10 @@ void TResolveJob::CandidateChecked(const TFetchResult& result)
     CheckNextCandidate();
 }
 
-void TResolveJob::BuiltInDone(const QByteArray& link, const QString& note)
+void TResolveJob::BuiltInDone(const QByteArray& link, const QString& note,
+                              const TFetchFailure& reason)
 {
-    m_builtIn = {true, link, note};
+    m_builtIn = {true, link, note, reason};
     Decide();
 }
 
@@ -197,9 +243,12 @@ void TResolveJob::Decide()
         Answer(m_extracted.Link, m_extracted.Note);
         return;
     }
-    Answer(ErrorAnswer(), m_extractorStarted
-                              ? m_builtIn.Note + QStringLiteral("; ") + m_extracted.Note
-                              : m_builtIn.Note);
+    // The built-in rules know why the page gave nothing; yt-dlp's own
+    // failure goes to the log.
+    Answer(ErrorAnswer(),
+           m_extractorStarted ? m_builtIn.Note + QStringLiteral("; ") + m_extracted.Note
+                              : m_builtIn.Note,
+           m_builtIn.Reason);
 }
 
 void TResolveJob::OutOfTime()
@@ -210,16 +259,25 @@ void TResolveJob::OutOfTime()
         Answer(m_builtIn.Link, m_builtIn.Note + QStringLiteral(", yt-dlp ") + late);
         return;
     }
-    Answer(ErrorAnswer(), late);
+    if (m_builtIn.Done) {
+        Answer(ErrorAnswer(), m_builtIn.Note + QStringLiteral(", yt-dlp ") + late,
+               m_builtIn.Reason);
+        return;
+    }
+    Answer(
+        ErrorAnswer(), late,
+        {TResolverReason::Other,
+         QStringLiteral("no answer was found within %1 s").arg(m_limits.AnswerTimeoutMs / 1000)});
 }
 
-void TResolveJob::Answer(const QByteArray& answer, const QString& note)
+void TResolveJob::Answer(const QByteArray& answer, const QString& note, const TFetchFailure& reason)
 {
     if (m_answered)
         return;
     m_answered = true;
     StopAll();
     m_note = note;
+    m_reason = reason;
     emit Answered(answer);
 }
 

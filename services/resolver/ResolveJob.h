@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <optional>
+
 #include "base/ResolverProtocol.h"
 
 class TResolveJob : public QObject
@@ -40,6 +42,8 @@ public:
 
     // Why the answer is "error", or which candidate was taken; for the log.
     QString Note() const { return m_note; }
+    // Why the answer is "error", for the asker.
+    const TFetchFailure& Reason() const { return m_reason; }
 
     static QByteArray ErrorAnswer() { return QByteArray(RefusalAnswer); }
 
@@ -59,11 +63,11 @@ private:
     void PageRead(bool ok, const QList<QUrl>& candidates, const QString& failure);
     void CandidateChecked(const TFetchResult& result);
     void CheckNextCandidate();
-    void BuiltInDone(const QByteArray& link, const QString& note);
+    void BuiltInDone(const QByteArray& link, const QString& note, const TFetchFailure& reason = {});
     // The order between them.
     void Decide();
     void OutOfTime();
-    void Answer(const QByteArray& answer, const QString& note);
+    void Answer(const QByteArray& answer, const QString& note, const TFetchFailure& reason = {});
     void StopAll();
 
     // What one of the two ways has found so far.
@@ -72,6 +76,7 @@ private:
         bool Done = false;
         QByteArray Link;  // empty: nothing
         QString Note;
+        TFetchFailure Reason;  // why nothing, when nothing
     };
     enum class TClaim
     {
@@ -93,6 +98,9 @@ private:
     QList<QUrl> m_candidates;
     QUrl m_streamCandidate;  // the first candidate that is an HLS or DASH stream
     qsizetype m_nextCandidate = 0;
+    // Why the first candidate that failed did, when it could not be reached
+    // or answered an error status.
+    std::optional<TFetchFailure> m_candidateFailure;
     QByteArray m_link;
 
     TYtDlpRun m_extractor;
@@ -104,4 +112,5 @@ private:
 
     bool m_answered = false;
     QString m_note;
+    TFetchFailure m_reason;
 };

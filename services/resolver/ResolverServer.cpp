@@ -57,6 +57,14 @@ QByteArray Printable(const QByteArray& text)
     return out;
 }
 
+// "error", with why beside it.
+void WriteError(QHttpServerResponder& responder, TResolverReason reason, const QString& words)
+{
+    responder.write(TResolveJob::ErrorAnswer(),
+                    {{"Content-Type", TextType},
+                     {ResolverReasonHeader, TFetchFailure{reason, words}.HeaderValue()}});
+}
+
 // Answers 403 and logs why when REQUEST may not be served.
 bool Refused(const QHttpServerRequest& request, QHttpServerResponder& responder)
 {
@@ -124,7 +132,8 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
     if (m_runningJobs >= m_limits.MaxRunningJobs) {
         // Every job may start a page parser of its own: a flood of requests
         // must not become a flood of processes.
-        responder.write(TResolveJob::ErrorAnswer(), TextType);
+        WriteError(responder, TResolverReason::Busy,
+                   QStringLiteral("the link resolver has too many requests at once"));
         LogLine("link=" + Printable(link) + " answer=error 0 ms (more than " +
                 QByteArray::number(m_limits.MaxRunningJobs) + " requests at once)");
         return;
@@ -133,7 +142,8 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
         // A job needs sockets, a worker thread and a child's pipes; without
         // them the libraries underneath would end the whole service. Jobs
         // under way may not have taken theirs yet: room is kept for each.
-        responder.write(TResolveJob::ErrorAnswer(), TextType);
+        WriteError(responder, TResolverReason::Busy,
+                   QStringLiteral("the link resolver has too many connections open"));
         LogLine("link=" + Printable(link) + " answer=error 0 ms (too few free file descriptors)");
         return;
     }
@@ -155,7 +165,9 @@ void TResolverServer::Resolve(const QHttpServerRequest& request, QHttpServerResp
                     TConnectionListener::SetAnswerPending(socket, false);
                 }
                 const bool connected = socket && socket->state() == QAbstractSocket::ConnectedState;
-                if (connected)
+                if (connected && answer == TResolveJob::ErrorAnswer())
+                    WriteError(*pending, job->Reason().Reason, job->Reason().Words);
+                else if (connected)
                     pending->write(answer, TextType);
                 LogLine("link=" + Printable(link) + " answer=" + Printable(answer) + " " +
                         QByteArray::number(timer->elapsed()) + " ms (" + job->Note().toUtf8() +

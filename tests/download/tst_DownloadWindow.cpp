@@ -7,6 +7,7 @@
 
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
+#include "TestMedia.h"
 #include "WindowFixture.h"
 #include "download/DownloadThreadUnit.h"
 #include "ui/look_widgets.h"
@@ -31,6 +32,7 @@ private slots:
     void busyBarWithoutSize();
     void cancelDuringTransfer();
     void failureNamesLinkAndReason();
+    void packedMediaIsSavedUnpacked();
 };
 
 void DownloadWindowTest::initTestCase()
@@ -152,6 +154,39 @@ void DownloadWindowTest::failureNamesLinkAndReason()
                  "\nReason: the server answered 404 Not Found");
     QCOMPARE(FolderEntries(folder.path()), QStringList());
     QVERIFY(f.OkEnabled());
+}
+
+// A media server that packs the file with gzip although the program asked
+// for it as it is: the saved file is the media, not the packed bytes.
+void DownloadWindowTest::packedMediaIsSavedUnpacked()
+{
+    const QByteArray media = TTestHttpServer::GeneratedBody(0, 500000);
+    const QByteArray bytes = Gzipped(media);
+    QVERIFY(!bytes.isEmpty());
+    QTemporaryDir files;
+    QFile packed(files.filePath("media.gz"));
+    QVERIFY(packed.open(QIODevice::WriteOnly) && packed.write(bytes) == bytes.size());
+    packed.close();
+    TTestHttpServer server;
+    server.AddRoute(R"({"path": "/get-url/index/link/", "body": "{base}/media.mp4"})");
+    server.AddRoute(QJsonObject{{"path", "/media.mp4"},
+                                {"contentType", "video/mp4"},
+                                {"headers", QJsonObject{{"Content-Encoding", "gzip"}}},
+                                {"bodyFile", packed.fileName()}});
+    QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
+    SetResolverBaseAddress(server.BaseUrl().toStdString());
+    QTemporaryDir folder;
+    TWindowFixture f;
+
+    f.RunDownload("http://video.example/packed", folder.path());
+
+    QCOMPARE(f.Messages.size(), size_t(1));
+    QCOMPARE(f.Messages[0].Text, std::string(MsgDownloaded));
+    const QStringList saved = FolderEntries(folder.path());
+    QCOMPARE(saved.size(), 1);
+    QFile file(folder.filePath(saved[0]));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == media);
 }
 
 QTEST_MAIN(DownloadWindowTest)

@@ -9,6 +9,7 @@
 #include "JobRecorders.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
+#include "TestMedia.h"
 #include "download/GetInetFileUnit.h"
 #include "download/HttpHeadUnit.h"
 
@@ -49,6 +50,8 @@ private slots:
     void urlText();
     void proxyFromEnvironment_data();
     void proxyFromEnvironment();
+    void packedBodyIsSavedUnpacked_data();
+    void packedBodyIsSavedUnpacked();
 
 private:
     std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
@@ -254,16 +257,17 @@ void GetInetFileTest::downloadToFile_data()
     QTest::newRow("shorter than its length")
         << "/short" << -1LL << internet << false << "broke off after 1000 bytes";
     QTest::newRow("stalls in the body")
-        << "/stallbody" << -1LL << internet << false << "nothing arrived for 1.5 s";
+        << "/stallbody" << -1LL << internet << false
+        << "stopped sending after 1000 bytes (nothing arrived for 1.5 s)";
     QTest::newRow("never answers")
-        << "/stallhead" << -1LL << internet << false << "nothing arrived";
+        << "/stallhead" << -1LL << internet << false << "did not answer within 1.5 s";
     QTest::newRow("redirect to file:")
         << "/tofile" << -1LL << internet << false << "not http or https: file:///etc/hostname";
     QTest::newRow("redirect to ftp:") << "/toftp" << -1LL << internet << false << "ftp:";
     QTest::newRow("redirect to data:") << "/todata" << -1LL << internet << false << "data:";
     QTest::newRow("redirect loop")
         << "/loop" << -1LL << internet << false << "more than 20 redirects";
-    QTest::newRow("unreachable") << "" << -1LL << internet << false << "Connection refused";
+    QTest::newRow("unreachable") << "" << -1LL << internet << false << "refused the connection";
 }
 
 void GetInetFileTest::downloadToFile()
@@ -629,6 +633,80 @@ void GetInetFileTest::proxyFromEnvironment()
     QVERIFY(inet.DownloadToFile(url, folder.filePath("a.flv").toStdString(), 0));
     QCOMPARE(QFileInfo(folder.filePath("a.flv")).size(), bypass ? 12345 : 4321);
     QCOMPARE(proxy.Requests().size(), bypass ? 0 : 1);
+}
+
+// A server that packs the body although the client asked for it as it is:
+// the file holds the media, never the packed bytes, or nothing at all.
+void GetInetFileTest::packedBodyIsSavedUnpacked_data()
+{
+    QTest::addColumn<QByteArray>("coding");
+    QTest::addColumn<bool>("chunked");
+    QTest::addColumn<bool>("unpacked");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("gzip with its length") << QByteArray("gzip") << false << false << true;
+    QTest::newRow("gzip, chunked") << QByteArray("gzip") << true << false << true;
+    QTest::newRow("deflate") << QByteArray("deflate") << false << false << true;
+    QTest::newRow("a coding nobody knows") << QByteArray("x-squeeze") << false << false << false;
+    QTest::newRow("said to be gzip, but not packed")
+        << QByteArray("gzip") << false << true << false;
+}
+
+void GetInetFileTest::packedBodyIsSavedUnpacked()
+{
+    QFETCH(QByteArray, coding);
+    QFETCH(bool, chunked);
+    QFETCH(bool, unpacked);
+    QFETCH(bool, saved);
+
+    const QByteArray media = TTestHttpServer::GeneratedBody(0, 400000);
+    QByteArray packed;
+    if (unpacked) {
+        packed = media;
+    } else if (coding == "gzip") {
+        packed = Gzipped(media);
+    } else {
+        packed = qCompress(media).mid(4);  // a zlib stream, as "deflate" sends it
+    }
+    QVERIFY(packed.size() > 100 && packed.size() <= media.size());
+    QTemporaryDir files;
+    QFile body(files.filePath("body"));
+    QVERIFY(body.open(QIODevice::WriteOnly) && body.write(packed) == packed.size());
+    body.close();
+    TTestHttpServer server;
+    server.AddRoute(QJsonObject{{"path", "/packed.mp4"},
+                                {"contentType", "video/mp4"},
+                                {"headers", QJsonObject{{"Content-Encoding", QString(coding)}}},
+                                {"chunked", chunked},
+                                {"bodyFile", body.fileName()}});
+    QVERIFY2(server.Start(), qPrintable(server.ErrorString()));
+
+    QTemporaryDir folder;
+    const QString target = folder.filePath("1234567.mp4");
+    TRecordingHost host;
+    TMessageRecorder recorder;
+    const std::string url = server.Url("/packed.mp4").toStdString();
+    bool ok = false;
+    std::string failure;
+    {
+        TGetInetFile inet(host);
+        ok = inet.DownloadToFile(url, target.toStdString(), inet.GetUrlSize(url));
+        failure = inet.FailureReason();
+    }
+    QCOMPARE(server.Requests().back().Header("Accept-Encoding"), QByteArray("identity"));
+    QCOMPARE(ok, saved);
+    // Not a connection problem either way.
+    QCOMPARE(recorder.Texts(), QStringList());
+    if (!saved) {
+        QVERIFY2(QString::fromStdString(failure).contains("cannot be undone"), failure.c_str());
+        QCOMPARE(FolderEntries(folder.path()), QStringList());
+        return;
+    }
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == media);
+    // The bar counts the bytes that came, which is what the length counts.
+    const std::pair<std::int64_t, std::int64_t> all{packed.size(), chunked ? -1 : packed.size()};
+    QCOMPARE(host.Transferred.back(), all);
 }
 
 QTEST_GUILESS_MAIN(GetInetFileTest)

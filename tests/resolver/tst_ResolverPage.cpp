@@ -1,9 +1,11 @@
 // What the resolver finds on a page and what it counts as media, without any
 // network: the parser's candidate list, the media rules, the request's link.
 
+#include "base/ResolverProtocol.h"
 #include "services/resolver/ResolverServer.h"
 #include "services/resolver/net/MediaTypes.h"
 #include "services/resolver/page/PageCandidates.h"
+#include "services/resolver/page/ScriptMediaLinks.h"
 
 #include <QtTest>
 
@@ -15,6 +17,9 @@ private slots:
     void Candidates_data();
     void Candidates();
     void DeepAndBrokenPages();
+    void ScriptScanIsBounded();
+    void ReasonHeader_data();
+    void ReasonHeader();
     void MediaResponse_data();
     void MediaResponse();
     void LinkOfQuery_data();
@@ -132,6 +137,34 @@ void TResolverPageTest::Candidates_data()
     QTest::newRow("empty src and page without media")
         << QByteArray("<video src=''></video><p>nothing <a href='/x.html'>here</a></p>")
         << QStringList{};
+    // Players set up by the page's own scripts.
+    QTest::newRow("script: hls.js loadSource, relative to the page")
+        << QByteArray(
+               "<video id=v></video><script>var hls = new Hls();"
+               "hls.loadSource('hls/index.m3u8'); hls.attachMedia(v);</script>")
+        << QStringList{"http://site.test/watch/hls/index.m3u8"};
+    QTest::newRow("script: dash.js initialize, relative to <base>")
+        << QByteArray(
+               "<base href='/media/'><script>dashjs.MediaPlayer().create()"
+               ".initialize(document.querySelector('video'), \"x.mpd\", true);</script>")
+        << QStringList{"http://site.test/media/x.mpd"};
+    QTest::newRow("script: player set-up with src and file, escapes undone")
+        << QByteArray(
+               "<script type='module'>player.setup({file: 'https:\\/\\/cdn.test\\/a.mp4?t=1',"
+               "sources: [{src: \"/b\\u002Fc.webm\"}], poster: 'p.jpg'});</script>")
+        << QStringList{"https://cdn.test/a.mp4?t=1", "http://site.test/b/c.webm"};
+    QTest::newRow("script links come after every other candidate")
+        << QByteArray("<script>load('/s.mp4')</script><a href='/a.mp3'>a</a>")
+        << QStringList{"http://site.test/a.mp3", "http://site.test/s.mp4"};
+    QTest::newRow("script: no other schemes, words, templates or external scripts")
+        << QByteArray(
+               "<script src='/player.mp4'></script><script>"
+               "a('ftp://h/x.mp4'); b('javascript:x.mp4'); c('see the clip.mp4 here');"
+               "d(`/${id}.mp4`); e('video.mp4.html'); f('.mp4'); g('/ok.mp3')</script>")
+        << QStringList{"http://site.test/ok.mp3"};
+    QTest::newRow("script: an unclosed quote ends with its line")
+        << QByteArray("<script>// don't\nplay(\"/next.ogg\")</script>")
+        << QStringList{"http://site.test/next.ogg"};
 }
 
 void TResolverPageTest::Candidates()
@@ -157,6 +190,62 @@ void TResolverPageTest::DeepAndBrokenPages()
     QCOMPARE(Strings(FindMediaCandidates(broken, PageUrl)).value(0),
              QString("http://site.test/b.mp4"));
     QVERIFY(FindMediaCandidates(QByteArray(), PageUrl).empty());
+}
+
+// A page that fills its scripts with links, or hides one far into a huge
+// script, costs a bounded amount of work.
+void TResolverPageTest::ScriptScanIsBounded()
+{
+    QByteArray many = "<script>";
+    for (int i = 0; i < 1000; ++i)
+        many += "p('/v" + QByteArray::number(i) + ".mp4');";
+    many += "</script>";
+    const QStringList links = Strings(FindMediaCandidates(many, PageUrl));
+    QCOMPARE(links.size(), qsizetype(TScriptMediaLinks::MaxLinks));
+    QCOMPARE(links.first(), QString("http://site.test/v0.mp4"));
+
+    QByteArray late = "<script>var pad = '" + QByteArray(TScriptMediaLinks::MaxScriptBytes, 'x') +
+                      "'; p('/late.mp4');</script><script>p('/later.mp4')</script>";
+    QVERIFY(FindMediaCandidates(late, PageUrl).empty());
+}
+
+// The reason beside "error": one line, bounded, and read back by the program.
+void TResolverPageTest::ReasonHeader_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<bool>("unreachable");
+    QTest::addColumn<QByteArray>("words");
+    const QByteArray refused = QByteArray::fromStdString(ResolverReasonValue(
+        TResolverReason::ConnectionRefused, "the server at h:9\r\nSet-Cookie: x refused"));
+    QTest::newRow("line breaks in the words become blanks")
+        << refused << true << true << QByteArray("the server at h:9  Set-Cookie: x refused");
+    QTest::newRow("404 is no connection problem")
+        << QByteArray("http-status; the page answered 404 Not Found") << true << false
+        << QByteArray("the page answered 404 Not Found");
+    QTest::newRow("no words") << QByteArray(" stalled ") << true << true << QByteArray();
+    QTest::newRow("unknown code") << QByteArray("gremlins; who knows") << false << false
+                                  << QByteArray();
+    // 511 bytes of 'a', then a two-byte character across the bound.
+    const std::string longWords = std::string(511, 'a') + "\xc3\xa9" + std::string(100, 'b');
+    QTest::newRow("cut before a character, not inside it")
+        << QByteArray::fromStdString(ResolverReasonValue(TResolverReason::NoMedia, longWords))
+        << true << false << QByteArray(511, 'a');
+}
+
+void TResolverPageTest::ReasonHeader()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(bool, known);
+    QFETCH(bool, unreachable);
+    QFETCH(QByteArray, words);
+    QVERIFY(!value.contains('\n') && !value.contains('\r'));
+    const std::optional<TResolverReasonValue> reason = ParseResolverReason(value.toStdString());
+    QCOMPARE(reason.has_value(), known);
+    if (!reason)
+        return;
+    QCOMPARE(IsUnreachableReason(reason->Reason), unreachable);
+    QCOMPARE(QByteArray::fromStdString(reason->Words), words);
 }
 
 void TResolverPageTest::MediaResponse_data()

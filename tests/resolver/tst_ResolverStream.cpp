@@ -182,8 +182,8 @@ private slots:
     void AskerGoneStopsTheRemux();
     void StalledSourceEndsTheStream_data();
     void StalledSourceEndsTheStream();
-    void WindowSavesHlsStream_data();
-    void WindowSavesHlsStream();
+    void WindowSavesPageStream_data();
+    void WindowSavesPageStream();
     void WindowSavesVideoAudioPair();
 
 private:
@@ -299,6 +299,15 @@ void TResolverStreamTest::initTestCase()
          "<video><source src='/hls/index.m3u8' type='application/x-mpegURL'>"
          "<source src='/gone.mp4' type='video/mp4'></video>");
     page("/page/dash", "<video src='../dash/m.mpd'></video>");
+    // Players that only their scripts set up.
+    page("/page/hlsjs",
+         "<video id='v'></video><script src='/hls.min.js'></script><script>"
+         "if (Hls.isSupported()) { var hls = new Hls(); hls.loadSource('../hls/index.m3u8');"
+         " hls.attachMedia(document.getElementById('v')); }</script>");
+    page("/page/dashjs",
+         "<head><base href='/dash/'></head><video id='v'></video><script>"
+         "var player = dashjs.MediaPlayer().create();"
+         " player.initialize(document.querySelector('#v'), \"m.mpd\", true);</script>");
     page("/page/both",
          "<video><source src='/hls/index.m3u8' type='application/x-mpegURL'>"
          "<source src='/pair/video.mp4' type='video/mp4'></video>");
@@ -487,6 +496,8 @@ void TResolverStreamTest::StreamLinkServesOneFile_data()
     QTest::newRow("DASH manifest") << "/dash/m.mpd";
     QTest::newRow("page with an HLS source and a dead file") << "/page/hls";
     QTest::newRow("page with a DASH video src") << "/page/dash";
+    QTest::newRow("hls.js page") << "/page/hlsjs";
+    QTest::newRow("dash.js page") << "/page/dashjs";
 }
 
 void TResolverStreamTest::StreamLinkServesOneFile()
@@ -682,15 +693,19 @@ void TResolverStreamTest::StalledSourceEndsTheStream()
     QTRY_COMPARE_WITH_TIMEOUT(TStreamServing::Running(), 0, 5000);
 }
 
-void TResolverStreamTest::WindowSavesHlsStream_data()
+void TResolverStreamTest::WindowSavesPageStream_data()
 {
+    QTest::addColumn<QString>("page");
     QTest::addColumn<bool>("own");  // the program's own service, which asks for its secret
-    QTest::newRow("a service started by hand") << false;
-    QTest::newRow("the program's own") << true;
+    QTest::newRow("HLS source, a service started by hand") << "/page/hls" << false;
+    QTest::newRow("HLS source, the program's own") << "/page/hls" << true;
+    QTest::newRow("hls.js page") << "/page/hlsjs" << false;
+    QTest::newRow("dash.js page") << "/page/dashjs" << false;
 }
 
-void TResolverStreamTest::WindowSavesHlsStream()
+void TResolverStreamTest::WindowSavesPageStream()
 {
+    QFETCH(QString, page);
     QFETCH(bool, own);
     if (own && !QByteArray(QUORVEX_RESOLVER_URL).isEmpty())
         QSKIP("this build names a resolver address, so the program starts none");
@@ -700,7 +715,7 @@ void TResolverStreamTest::WindowSavesHlsStream()
     TWindowFixture f;
     QVERIFY(f.Exposed);
 
-    f.RunDownload(m_web.Url("/page/hls"), folder.path());
+    f.RunDownload(m_web.Url(page), folder.path());
 
     SetResolverBaseAddress({});
     QCOMPARE(f.Messages.size(), size_t(1));
@@ -713,8 +728,15 @@ void TResolverStreamTest::WindowSavesHlsStream()
     const double seconds = SecondsOf(saved);
     QVERIFY2(qAbs(seconds - MediaSeconds) <= 0.1 * MediaSeconds,
              qPrintable(QString::number(seconds)));
-    if (!own)
-        QVERIFY2(m_process.Log().contains("served"), m_process.Log().constData());
+    if (own)
+        return;  // the program's own service logs to the program, not to this test
+    QVERIFY2(m_process.Log().contains("served"), m_process.Log().constData());
+    // Found by the page rules themselves, not by yt-dlp.
+    const QByteArray log = m_process.Log();
+    const qsizetype line = log.lastIndexOf("link=" + m_web.Url(page).toUtf8() + " ");
+    QVERIFY2(line >= 0, log.constData());
+    QVERIFY2(log.mid(line, log.indexOf('\n', line) - line).contains("a stream, no file among"),
+             log.constData());
 }
 
 // A page whose player only the extractor understands, and whose best media is

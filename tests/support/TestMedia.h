@@ -36,6 +36,21 @@ inline TRun Run(const QString& program, const QStringList& args, int timeoutMs =
     return run;
 }
 
+// BYTES packed by the gzip program, as a server sends a gzip-coded body;
+// empty when gzip failed.
+inline QByteArray Gzipped(const QByteArray& bytes)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c"), QStringLiteral("-n")});
+    if (!gzip.waitForStarted())
+        return {};
+    gzip.write(bytes);
+    gzip.closeWriteChannel();
+    if (!gzip.waitForFinished() || gzip.exitCode() != 0)
+        return {};
+    return gzip.readAllStandardOutput();
+}
+
 // ffmpeg with ARGS (inputs such as "-f lavfi -i sine=d=1", then the output);
 // true when it made the file.
 inline bool MakeMedia(const QStringList& args)

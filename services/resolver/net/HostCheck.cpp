@@ -67,6 +67,7 @@ void THostCheck::LookedUp(const QHostInfo& info)
     const QString host = m_url.host();
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
         decision.Why = QStringLiteral("host %1 not found").arg(host);
+        decision.NotFound = true;
         Decide(decision);
         return;
     }

@@ -19,10 +19,11 @@ class QHostInfo;
 struct THostDecision
 {
     bool Allowed = false;
-    QString Why;         // why not, for the log
-    QUrl RequestUrl;     // what to request: the link, or the link with the checked address
-    QByteArray Host;     // the Host header to send with a pinned address, else empty
-    QString VerifyName;  // the name TLS must verify with a pinned address, else empty
+    QString Why;            // why not, for the log
+    bool NotFound = false;  // the name could not be looked up
+    QUrl RequestUrl;        // what to request: the link, or the link with the checked address
+    QByteArray Host;        // the Host header to send with a pinned address, else empty
+    QString VerifyName;     // the name TLS must verify with a pinned address, else empty
 };
 
 class THostCheck : public QObject

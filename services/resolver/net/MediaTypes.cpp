@@ -52,6 +52,12 @@ bool HasMediaExtension(const QUrl& url)
     return HasMediaExtension(url.path(QUrl::FullyDecoded).toUtf8());
 }
 
+bool HasStreamExtension(const QUrl& url)
+{
+    const QString path = url.path().toLower();
+    return path.endsWith(QLatin1String(".m3u8")) || path.endsWith(QLatin1String(".mpd"));
+}
+
 QByteArray MediaTypeOf(const QByteArray& contentType)
 {
     QByteArray type = contentType;

@@ -13,6 +13,9 @@ bool IsFetchableUrl(const QUrl& url);
 // media extensions, compared without regard to case.
 bool HasMediaExtension(const QUrl& url);
 bool HasMediaExtension(const QByteArray& fileName);
+// The path ends in .m3u8 or .mpd (an HLS playlist or DASH manifest), in
+// any case.
+bool HasStreamExtension(const QUrl& url);
 
 // The media type of a Content-Type header value: lower case, without its
 // parameters ("Video/MP4; codecs=x" -> "video/mp4").

@@ -44,7 +44,11 @@ void TUrlFetch::Start(const QUrl& url, TMode mode)
         // Reported from the event loop like every other outcome, so that the
         // caller never sees Finished from inside Start.
         QMetaObject::invokeMethod(
-            this, [this] { Fail(QStringLiteral("not an http or https link")); },
+            this,
+            [this, url] {
+                Fail(QStringLiteral("not an http or https link"),
+                     TFetchFailure::OfUnfetchable(url));
+            },
             Qt::QueuedConnection);
         return;
     }
@@ -70,7 +74,15 @@ void TUrlFetch::HostChecked(const THostDecision& decision)
     if (m_done)
         return;
     if (!decision.Allowed) {
-        Fail(decision.Why);
+        const QString why = decision.Why;
+        if (decision.NotFound)
+            Fail(why, {TResolverReason::UnknownHost,
+                       QString::fromStdString(ReasonWords::UnknownHost(
+                           m_url.host(QUrl::EncodeUnicode).toStdString()))});
+        else
+            Fail(why, {TResolverReason::NotAllowed,
+                       QStringLiteral("the link leads to %1, where the service may not go (%2)")
+                           .arg(TFetchFailure::ServerOf(m_url), why)});
         return;
     }
     QNetworkRequest request(decision.RequestUrl);
@@ -111,12 +123,15 @@ void TUrlFetch::HeadersArrived()
         const QUrl from = m_url;
         DropReply();
         if (++m_redirects > m_limits.MaxRedirects) {
-            Fail(QStringLiteral("more than %1 redirects").arg(m_limits.MaxRedirects));
+            const QString why = QStringLiteral("more than %1 redirects").arg(m_limits.MaxRedirects);
+            Fail(why, {TResolverReason::Other, QStringLiteral("the link leads through ") + why});
             return;
         }
         const QUrl target = from.resolved(QUrl::fromEncoded(location, QUrl::TolerantMode));
         if (!IsFetchableUrl(target)) {
-            Fail(QStringLiteral("redirect to a link that is not http or https"));
+            Fail(QStringLiteral("redirect to a link that is not http or https"),
+                 {TResolverReason::NotHttp,
+                  QStringLiteral("the link redirects to a link that is not http or https")});
             return;
         }
         Request(target);
@@ -125,6 +140,8 @@ void TUrlFetch::HeadersArrived()
 
     m_result.FinalUrl = m_url;
     m_result.Status = status;
+    m_result.StatusPhrase =
+        m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
     m_result.ContentType = m_reply->rawHeader("Content-Type");
     m_result.Disposition = m_reply->rawHeader("Content-Disposition");
     const bool success = status >= 200 && status < 300;
@@ -165,7 +182,7 @@ void TUrlFetch::ReplyFinished()
         if (m_done)
             return;
         if (m_reply->error() != QNetworkReply::NoError) {
-            Fail(m_reply->errorString());
+            FailReply();
             return;
         }
         DropReply();
@@ -175,12 +192,14 @@ void TUrlFetch::ReplyFinished()
     // Finished before any usable headers: the host could not be reached,
     // timed out, or answered something that is not HTTP.
     if (m_reply->error() != QNetworkReply::NoError) {
-        Fail(m_reply->errorString());
+        FailReply();
         return;
     }
     HeadersArrived();
     if (!m_done)
-        Fail(QStringLiteral("no response"));
+        Fail(QStringLiteral("no response"),
+             {TResolverReason::ConnectionFailed, QStringLiteral("the server at %1 sent no answer")
+                                                     .arg(TFetchFailure::ServerOf(m_url))});
 }
 
 void TUrlFetch::Complete()
@@ -190,13 +209,22 @@ void TUrlFetch::Complete()
     emit Finished(m_result);
 }
 
-void TUrlFetch::Fail(const QString& why)
+void TUrlFetch::FailReply()
+{
+    // Named by the link as the page gave it, not by the checked address.
+    Fail(m_reply->errorString(),
+         TFetchFailure::OfReply(m_reply->error(), m_reply->errorString(), m_url, m_readingBody,
+                                m_limits.FetchIdleTimeoutMs));
+}
+
+void TUrlFetch::Fail(const QString& why, const TFetchFailure& reason)
 {
     m_done = true;
     m_hostCheck.Abort();
     DropReply();
     m_result.Arrived = false;
     m_result.Failure = why;
+    m_result.Reason = reason;
     m_result.Body.clear();
     emit Finished(m_result);
 }

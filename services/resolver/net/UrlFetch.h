@@ -6,6 +6,7 @@
 // response is a web page, whose body it then reads up to a bound.
 
 #include "services/resolver/net/AddressPolicy.h"
+#include "services/resolver/net/FetchFailure.h"
 #include "services/resolver/net/HostCheck.h"
 #include "services/resolver/net/ResolverLimits.h"
 
@@ -22,8 +23,10 @@ struct TFetchResult
 {
     bool Arrived = false;  // a final (non-redirect) response came in
     QString Failure;       // why not, for the log
+    TFetchFailure Reason;  // why not, for the asker; or why an answer is no media
     QUrl FinalUrl;
     int Status = 0;
+    QByteArray StatusPhrase;
     QByteArray ContentType;
     QByteArray Disposition;
     bool IsMedia = false;
@@ -66,7 +69,9 @@ private:
     void BodyReadable();
     void ReplyFinished();
     void Complete();
-    void Fail(const QString& why);
+    void Fail(const QString& why, const TFetchFailure& reason);
+    // The reply ended with an error (before or after its head).
+    void FailReply();
     void DropReply();
 
     QNetworkAccessManager* m_manager;

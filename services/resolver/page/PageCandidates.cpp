@@ -1,6 +1,7 @@
 #include "services/resolver/page/PageCandidates.h"
 
 #include "services/resolver/net/MediaTypes.h"
+#include "services/resolver/page/ScriptMediaLinks.h"
 #include "services/resolver/stream/StreamLinks.h"
 
 #include <QJsonArray>
@@ -29,6 +30,7 @@ enum TCandidateGroup
     EmbedGroup,
     JsonLdGroup,
     AnchorGroup,
+    ScriptGroup,
     GroupCount
 };
 
@@ -141,7 +143,9 @@ public:
     {
         std::vector<QUrl> result;
         QSet<QString> seen;
-        for (const auto& group : m_groups) {
+        auto groups = m_groups;
+        groups[ScriptGroup] = m_scriptLinks.Links();
+        for (const auto& group : groups) {
             for (const QByteArray& raw : group) {
                 const QUrl url = Resolve(raw);
                 if (!IsFetchableUrl(url))
@@ -235,6 +239,8 @@ private:
             case GUMBO_TAG_SCRIPT:
                 if (MediaTypeOf(Attribute(element, "type")) == "application/ld+json")
                     AddJsonLd(ElementText(node));
+                else if (Attribute(element, "src").isEmpty())
+                    m_scriptLinks.Scan(ElementText(node));
                 break;
             case GUMBO_TAG_A:
                 AddMediaFile(AnchorGroup, Attribute(element, "href"));
@@ -261,6 +267,8 @@ private:
     QUrl m_pageUrl;
     QUrl m_baseUrl;
     std::array<std::vector<QByteArray>, GroupCount> m_groups;
+    // Links in the page's own scripts: tried after every other group.
+    TScriptMediaLinks m_scriptLinks;
 };
 
 struct TGumboOutputDeleter

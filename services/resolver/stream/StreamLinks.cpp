@@ -28,9 +28,7 @@ bool IsStreamResponse(int status, const QByteArray& contentType, const QUrl& fin
     const QByteArray type = MediaTypeOf(contentType);
     if (IsStreamType(type))
         return true;
-    const QString path = finalUrl.path().toLower();
-    return IsGenericType(type) &&
-           (path.endsWith(QLatin1String(".m3u8")) || path.endsWith(QLatin1String(".mpd")));
+    return IsGenericType(type) && HasStreamExtension(finalUrl);
 }
 
 bool IsStreamSourceType(const QByteArray& type)
