@@ -40,9 +40,9 @@
 #include "BenchHost.h"
 #include "TestEnvironment.h"
 #include "WindowDriver.h"
+#include "base/ToolEnvironment.h"
 #include "common/UserMessageUnit.h"
 #include "convert/ConvertJobUnit.h"
-#include "convert/ToolEnvironment.h"
 #include "ui/main_window.h"
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include <QThread>
 
+#include "base/ToolEnvironment.h"
 #include "base/ToolFileName.h"
 #include "common/JobHostUnit.h"
 #include "common/UserMessageUnit.h"
@@ -17,7 +18,6 @@
 #include "convert/AudioConvertThreadUnit.h"
 #include "convert/ConvertScheduler.h"
 #include "convert/JobReportUnit.h"
-#include "convert/ToolEnvironment.h"
 #include "convert/VideoConvertThreadUnit.h"
 #include "settings/SettingsTable.h"
 #include "settings/TranslateFormUnit.h"

@@ -13,9 +13,9 @@
 #include <QTimer>
 
 #include "base/ToolConsole.h"
+#include "base/ToolEnvironment.h"
 #include "common/JobHostUnit.h"
 #include "common/UserMessageUnit.h"
-#include "convert/ToolEnvironment.h"
 
 namespace {
 

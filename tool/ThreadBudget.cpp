@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "convert/ToolEnvironment.h"
+#include "base/ToolEnvironment.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "FakeTool.h"
+#include "base/ToolEnvironment.h"
 #include "convert/ConvertJobUnit.h"
-#include "convert/ToolEnvironment.h"
 
 namespace {
 

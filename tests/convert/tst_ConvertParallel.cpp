@@ -14,7 +14,7 @@
 #include "FakeTool.h"
 #include "TestMedia.h"
 #include "WindowDriver.h"
-#include "convert/ToolEnvironment.h"
+#include "base/ToolEnvironment.h"
 #include "ui/main_window.h"
 
 namespace {

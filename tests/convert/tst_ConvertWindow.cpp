@@ -16,7 +16,7 @@
 #include "FakeTool.h"
 #include "TestMedia.h"
 #include "WindowDriver.h"
-#include "convert/ToolEnvironment.h"
+#include "base/ToolEnvironment.h"
 #include "settings/SettingsTable.h"
 #include "ui/main_window.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The environment variables between the program and its conversion tool.
-// Plain C++ without Qt, so that the tool can include it too.
+// Plain C++ without Qt: the tool reads the same names.
 
 // How many tool runs a conversion job keeps going at once: a whole number
 // from 1. Unset, the job runs as many as the system has processors.
