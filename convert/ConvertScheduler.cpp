@@ -1,22 +1,15 @@
 #include "convert/ConvertScheduler.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstring>
 
+#include "base/ToolEnvironment.h"
 #include "common/JobHostUnit.h"
 #include "common/WinSystemFunctionsUnit.h"
 
 int ConvertJobWidth(const char* value, int processors, int files)
 {
-    int width = std::max(processors, 1);
-    if (value != nullptr && *value >= '0' && *value <= '9') {
-        const char* end = value + std::strlen(value);
-        int asked = 0;
-        const auto [stop, error] = std::from_chars(value, end, asked);
-        if (error == std::errc() && stop == end && asked >= 1)
-            width = asked;
-    }
+    const int asked = EnvironmentCount(value);
+    const int width = asked > 0 ? asked : std::max(processors, 1);
     return std::max(std::min(width, files), 1);
 }
 

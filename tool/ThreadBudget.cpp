@@ -8,18 +8,13 @@
 namespace {
 
 // Far more threads than any encoder takes; a larger number is a typing error.
-constexpr long MaximumBudget = 1024;
+constexpr int MaximumBudget = 1024;
 
-// VALUE as a whole number from 1 (digits only), or 0.
+// VALUE as a whole number from 1 up to MaximumBudget, or 0.
 int BudgetValue(const char* value)
 {
-    if (value == nullptr || *value < '0' || *value > '9')
-        return 0;
-    char* end = nullptr;
-    const long budget = std::strtol(value, &end, 10);
-    if (*end != '\0' || budget < 1 || budget > MaximumBudget)
-        return 0;
-    return static_cast<int>(budget);
+    const int budget = EnvironmentCount(value);
+    return budget <= MaximumBudget ? budget : 0;
 }
 
 }  // namespace
