@@ -7,14 +7,26 @@
 namespace {
 
 constexpr TContainer kContainers[] = {
-    {"mp3", "mp3", "libmp3lame", nullptr}, {"wma", "asf", "wmav2", nullptr},
-    {"ogg", "ogg", "libvorbis", nullptr},  {"wav", "wav", "pcm_s16le", nullptr},
-    {"m4a", "ipod", "aac", nullptr},       {"ac3", "ac3", "ac3", nullptr},
-    {"avi", "avi", "libmp3lame", "mpeg4"}, {"mpg", "dvd", "mp2", "mpeg2video"},
-    {"mpeg", "mpeg", "mp2", "mpeg1video"}, {"mp4", "mp4", "aac", "libx264"},
-    {"m4v", "mp4", "aac", "libx264"},      {"mov", "mov", "aac", "libx264"},
-    {"3gp", "3gp", "aac", "h263"},         {"3g2", "3g2", "aac", "h263"},
-    {"flv", "flv", "libmp3lame", "flv"},   {"wmv", "asf", "wmav2", "wmv2"},
+    {"mp3", "mp3", "libmp3lame", nullptr},
+    {"wma", "asf", "wmav2", nullptr},
+    {"ogg", "ogg", "libvorbis", nullptr},
+    {"wav", "wav", "pcm_s16le", nullptr},
+    {"m4a", "ipod", "aac", nullptr},
+    {"ac3", "ac3", "ac3", nullptr},
+    {"avi", "avi", "libmp3lame", "mpeg4"},
+    {"mpg", "dvd", "mp2", "mpeg2video"},
+    {"mpeg", "mpeg", "mp2", "mpeg1video"},
+    {"mp4", "mp4", "aac", "libx264"},
+    {"m4v", "mp4", "aac", "libx264"},
+    {"mov", "mov", "aac", "libx264"},
+    {"3gp", "3gp", "aac", "h263"},
+    {"3g2", "3g2", "aac", "h263"},
+    {"flv", "flv", "libmp3lame", "flv"},
+    {"wmv", "asf", "wmav2", "wmv2"},
+    {"flac", "flac", "flac", nullptr},
+    {"opus", "opus", "libopus", nullptr},
+    {"webm", "webm", "libopus", "libvpx-vp9"},
+    {"mkv", "matroska", "aac", "libx264"},
 };
 
 }  // namespace
