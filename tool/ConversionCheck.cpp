@@ -59,13 +59,15 @@ bool CheckWhatWasRead(const AVFormatContext* input, const TPipelines& pipelines,
 }
 
 bool CheckFinishedFile(const std::string& temporaryPath, const AVOutputFormat* format,
-                       const TPipelines& pipelines, const std::string& outputPath,
-                       std::string& error)
+                       const TPipelines& pipelines, std::int64_t coverBytes,
+                       const std::string& outputPath, std::string& error)
 {
     std::vector<TExpectedStream> expected;
     for (const auto& pipeline : pipelines)
         expected.push_back(
             {pipeline->Type() == AVMEDIA_TYPE_VIDEO, pipeline->Figures().Fed.Seconds()});
+    if (coverBytes > 0)
+        expected.push_back(TExpectedStream{.CoverBytes = coverBytes});
     std::string reason;
     if (CheckFinishedOutput(temporaryPath, ReadBackDemuxer(format->name), expected, reason,
                             outputPath))

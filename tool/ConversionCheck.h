@@ -8,6 +8,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <cstdint>
 #include <string>
 
 #include "tool/StreamPipeline.h"
@@ -19,7 +20,8 @@ bool CheckWhatWasRead(const AVFormatContext* input, const TPipelines& pipelines,
                       const TToolOptions& options, std::string& error);
 
 // False with the one-line reason when the file at temporaryPath, written by
-// format, does not hold what its encoders were fed.
+// format, does not hold what its encoders were fed, or not the cover picture
+// of coverBytes bytes written into it (0: none).
 bool CheckFinishedFile(const std::string& temporaryPath, const AVOutputFormat* format,
-                       const TPipelines& pipelines, const std::string& outputPath,
-                       std::string& error);
+                       const TPipelines& pipelines, std::int64_t coverBytes,
+                       const std::string& outputPath, std::string& error);

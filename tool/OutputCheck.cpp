@@ -28,6 +28,24 @@ struct TReadBack
     double Seconds() const { return Timestamped ? Span.Seconds() : SummedSeconds; }
 };
 
+// False with the reason when the file has no attached picture of bytes bytes.
+bool HoldsCover(const AVFormatContext* context, std::int64_t bytes, std::string& reason)
+{
+    std::int64_t found = -1;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream* st = context->streams[i];
+        if (!(st->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            continue;
+        found = st->attached_pic.size;
+        if (found == bytes)
+            return true;
+    }
+    reason = found < 0 ? std::string("the finished file holds no cover picture")
+                       : "the finished file's cover picture holds " + std::to_string(found) +
+                             " bytes, but " + std::to_string(bytes) + " were written";
+    return false;
+}
+
 struct TInputCloser
 {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -75,8 +93,9 @@ bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
     }
     // A file of sound alone is decoded whole (cheap next to its encoding); a
     // video file through the first seconds of each stream.
-    const bool soundOnly = std::none_of(expected.begin(), expected.end(),
-                                        [](const TExpectedStream& s) { return s.Video; });
+    const bool soundOnly =
+        std::none_of(expected.begin(), expected.end(),
+                     [](const TExpectedStream& s) { return s.Video && s.CoverBytes == 0; });
     TFirstFrameProbe probe(soundOnly ? -1.0 : kDecodedVideoStretchSeconds);
     int read = 0;
     while ((read = av_read_frame(context.get(), packet)) >= 0 || read == AVERROR(EAGAIN)) {
@@ -84,7 +103,10 @@ bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
             continue;
         const AVStream* st = context->streams[packet->stream_index];
         const AVMediaType type = st->codecpar->codec_type;
-        TReadBack* kind = type == AVMEDIA_TYPE_AUDIO   ? &audio
+        // A cover is checked whole below, not as pictures in time.
+        const bool cover = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
+        TReadBack* kind = cover                        ? nullptr
+                          : type == AVMEDIA_TYPE_AUDIO ? &audio
                           : type == AVMEDIA_TYPE_VIDEO ? &video
                                                        : nullptr;
         if (kind && packet->size > 0) {
@@ -114,6 +136,11 @@ bool CheckFinishedOutput(const std::string& path, const std::string& demuxer,
     probe.Finish();
 
     for (const TExpectedStream& stream : expected) {
+        if (stream.CoverBytes > 0) {
+            if (!HoldsCover(context.get(), stream.CoverBytes, reason))
+                return false;
+            continue;
+        }
         const TReadBack& back = stream.Video ? video : audio;
         const std::string kind = stream.Video ? "video" : "audio";
         if (back.Packets == 0) {

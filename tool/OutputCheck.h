@@ -3,9 +3,11 @@
 // is opened again as its container and its packets are read back (not decoded).
 // Every stream it should hold must have packets that decode to at least one
 // frame (see FirstFrame.h), and each kind of stream must
-// last as long as what its encoder was fed.
+// last as long as what its encoder was fed. Attached pictures are no timed
+// streams: a cover that was written must be there whole.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,9 @@ struct TExpectedStream
 {
     bool Video = false;     // else audio
     double FedSeconds = 0;  // what its encoder was fed
+    // Above 0: not a timed stream but a cover picture of that many bytes
+    // (an attached picture, or a METADATA_BLOCK_PICTURE comment of Ogg).
+    std::int64_t CoverBytes = 0;
 };
 
 // The demuxer that reads back what the named muxer writes ("ipod" -> "mov",

@@ -5,10 +5,28 @@
 #include "tool/Console.h"
 #include "tool/LibraryError.h"
 #include "tool/OptionBounds.h"
+#include "tool/PictureComment.h"
 
 #include "base/AsciiCase.h"
 
 namespace {
+
+// True when tags holds key with some text.
+bool HasText(const AVDictionary* tags, const char* key)
+{
+    const AVDictionaryEntry* entry = av_dict_get(tags, key, nullptr, 0);
+    return entry && entry->value[0] != '\0';
+}
+
+// The muxers of the Ogg family, which keep tags on the streams.
+bool IsOgg(const char* muxer)
+{
+    for (const char* name : {"ogg", "opus", "oga", "spx"}) {
+        if (std::strcmp(muxer, name) == 0)
+            return true;
+    }
+    return false;
+}
 
 std::string ExtensionOf(const std::string& path)
 {
@@ -85,22 +103,56 @@ TMuxedStream* TOutputMuxer::AddStream(const AVCodecContext* encoder, AVRational 
 void TOutputMuxer::SetTags(const AVDictionary* inputTags, const TToolOptions& options)
 {
     const AVDictionaryEntry* tag = nullptr;
-    while ((tag = av_dict_get(inputTags, "", tag, AV_DICT_IGNORE_SUFFIX))) {
-        const std::string key = AsciiLowerCase(tag->key);
-        if (key == "major_brand" || key == "minor_version" || key == "compatible_brands" ||
-            key == "encoder")
-            continue;
+    while ((tag = av_dict_get(inputTags, "", tag, AV_DICT_IGNORE_SUFFIX)))
         SetTag(tag->key, tag->value);
-    }
-    if (options.Copyright)
+    // The user's own copyright and comment stay; the command line's texts
+    // fill them where the input has none. (The keys are libavformat's: each
+    // muxer writes them as its own field, ID3 TCOP and COMM, ASF's content
+    // description, QuickTime's cprt and comment, Vorbis COPYRIGHT and
+    // DESCRIPTION.)
+    if (options.Copyright && !HasText(m_context->metadata, "copyright"))
         SetTag("copyright", options.Copyright->c_str());
-    if (options.Comment)
+    if (options.Comment && !HasText(m_context->metadata, "comment"))
         SetTag("comment", options.Comment->c_str());
     // Ogg keeps its tags in the streams' comment headers.
-    if (std::strcmp(Format()->name, "ogg") == 0) {
+    if (IsOgg(Format()->name)) {
         for (const auto& stream : m_streams)
             av_dict_copy(&stream->Stream()->metadata, m_context->metadata, 0);
     }
+}
+
+bool TOutputMuxer::AddCover(const TCoverPicture& cover)
+{
+    if (!WritesAudioOnly() || m_streams.empty())
+        return true;
+    switch (cover.PlaceIn(Format()->name)) {
+        case TCoverPlace::None:
+            return true;
+        case TCoverPlace::PictureStream:
+            m_coverStream = cover.AddStreamTo(m_context);
+            if (!m_coverStream)
+                return false;
+            m_cover = &cover;
+            // The picture's one packet is no stream to interleave with:
+            // without this the sound would wait 10 s of its time in the
+            // interleaver for pictures that never come, and the status
+            // lines would lag.
+            m_context->max_interleave_delta = 1;
+            break;
+        case TCoverPlace::Comment: {
+            const std::string value = cover.CommentValue();
+            if (value.empty())
+                return true;
+            for (const auto& stream : m_streams) {
+                if (av_dict_set(&stream->Stream()->metadata, PictureCommentKey, value.c_str(), 0) <
+                    0)
+                    return false;
+            }
+            break;
+        }
+    }
+    m_coverBytes = cover.Bytes();
+    return true;
 }
 
 // A tag of the output, cut to what the format's tag fields hold.
@@ -129,6 +181,11 @@ bool TOutputMuxer::Open(const std::string& temporaryPath, std::string& error)
     }
     if (rc < 0) {
         error = "Cannot write '" + m_path + "': " + ErrorText(rc);
+        return false;
+    }
+    // The MP3 and FLAC muxers hold the sound back until the picture came.
+    if (m_coverStream && !m_cover->WriteInto(m_context, m_coverStream, error)) {
+        error = "Error while writing '" + m_path + "': " + error;
         return false;
     }
     return true;

@@ -7,11 +7,13 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "tool/CodecChoice.h"
+#include "tool/CoverPicture.h"
 #include "tool/PacketSink.h"
 #include "tool/ToolOptions.h"
 
@@ -54,9 +56,20 @@ public:
     // A new stream for what encoder writes at frameRate (pictures only).
     // Nullptr when it cannot be added.
     TMuxedStream* AddStream(const AVCodecContext* encoder, AVRational frameRate);
-    // The input's own tags, then copyright and comment of the command line.
+    // The input's own tags (see InputTags.h); the command line's copyright
+    // and comment fill those two only where the input has none.
     void SetTags(const AVDictionary* inputTags, const TToolOptions& options);
-    // Opens the file at temporaryPath and writes the header.
+    // Carries the input's cover into the output where its format holds one
+    // (see CoverPicture.h): a picture stream, or an Ogg comment on each sound
+    // stream. After the streams and tags, before Open. False when out of
+    // memory.
+    bool AddCover(const TCoverPicture& cover);
+    // The stream holding the cover; nullptr when it has none.
+    const AVStream* CoverStream() const { return m_coverStream; }
+    // The bytes of the cover the output holds; 0 when it holds none.
+    std::int64_t CoverBytes() const { return m_coverBytes; }
+    // Opens the file at temporaryPath and writes the header, then the
+    // cover's picture.
     bool Open(const std::string& temporaryPath, std::string& error);
     // Writes the trailer and closes the file, every write checked.
     bool Finish(std::string& error);
@@ -74,4 +87,7 @@ private:
     AVFormatContext* m_context = nullptr;
     std::vector<std::unique_ptr<TMuxedStream>> m_streams;
     double m_headerBytes = 0;
+    const TCoverPicture* m_cover = nullptr;
+    AVStream* m_coverStream = nullptr;
+    std::int64_t m_coverBytes = 0;
 };

@@ -51,6 +51,17 @@ std::string OutputStreamLine(const TStreamPipeline& pipeline)
     return "    Stream #0." + std::to_string(pipeline.OutputIndex()) + ": " + description + "\r\n";
 }
 
+// A copied cover: "Video: png, rgb24, 300x300 (attached pic)".
+std::string CoverStreamLine(const AVStream* st)
+{
+    const AVCodecParameters* par = st->codecpar;
+    const char* pix = av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format));
+    return "    Stream #0." + std::to_string(st->index) + ": " +
+           FormatVideoDescription(PrintedCodecName(par->codec_id), pix ? pix : "", par->width,
+                                  par->height, 0, 0, 0, 0) +
+           " (attached pic)\r\n";
+}
+
 }  // namespace
 
 std::string PrintedCodecName(AVCodecID id)
@@ -74,15 +85,22 @@ std::string InputBlock(const AVFormatContext* input, const std::string& path)
 }
 
 std::string OutputBlock(const AVOutputFormat* format, const std::string& path,
-                        const TPipelines& pipelines)
+                        const TPipelines& pipelines, const AVStream* coverInput,
+                        const AVStream* coverOutput)
 {
+    const auto mapping = [](int from, int to) {
+        return "  Stream #0." + std::to_string(from) + " -> #0." + std::to_string(to) + "\r\n";
+    };
     std::string block = "Output #0, " + std::string(format->name) + ", to '" + path + "':\r\n";
     for (const auto& pipeline : pipelines)
         block += OutputStreamLine(*pipeline);
+    if (coverInput && coverOutput)
+        block += CoverStreamLine(coverOutput);
     block += "Stream mapping:\r\n";
     for (const auto& pipeline : pipelines)
-        block += "  Stream #0." + std::to_string(pipeline->Input()->index) + " -> #0." +
-                 std::to_string(pipeline->OutputIndex()) + "\r\n";
+        block += mapping(pipeline->Input()->index, pipeline->OutputIndex());
+    if (coverInput && coverOutput)
+        block += mapping(coverInput->index, coverOutput->index);
     block += "Press [q] to stop encoding\r\n";
     return block;
 }

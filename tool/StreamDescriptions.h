@@ -16,7 +16,9 @@ std::string PrintedCodecName(AVCodecID id);
 // "Input #0, mp3, from 'in.mp3':", the duration line and one line per stream.
 std::string InputBlock(const AVFormatContext* input, const std::string& path);
 
-// "Output #0, mp3, to 'out.mp3':", one line per stream, the stream mapping
-// and the line that invites a stop.
+// "Output #0, mp3, to 'out.mp3':", one line per stream (the cover picture
+// copied from coverInput into coverOutput last, when there is one), the
+// stream mapping and the line that invites a stop.
 std::string OutputBlock(const AVOutputFormat* format, const std::string& path,
-                        const TPipelines& pipelines);
+                        const TPipelines& pipelines, const AVStream* coverInput = nullptr,
+                        const AVStream* coverOutput = nullptr);

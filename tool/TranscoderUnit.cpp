@@ -19,6 +19,8 @@ extern "C" {
 
 #include "tool/Console.h"
 #include "tool/ConversionCheck.h"
+#include "tool/CoverPicture.h"
+#include "tool/InputTags.h"
 #include "tool/LibraryError.h"
 #include "tool/LibraryLog.h"
 #include "tool/OutputFile.h"
@@ -60,6 +62,7 @@ private:
     bool OpenInput();
     bool SetUpOutput();
     bool AddStreams();
+    bool AddTagsAndCover();
     bool Convert();
     bool ReadAll();
     bool Finish();
@@ -70,6 +73,8 @@ private:
     TOutputMuxer m_output;
     TOutputFile m_file;
     TPipelines m_pipelines;
+    const AVStream* m_soundInput = nullptr;  // the sound stream converted
+    std::unique_ptr<TCoverPicture> m_cover;
     std::unique_ptr<TProgressReport> m_progress;
     TProgressWatchdog m_watchdog;  // stops a reader that gets no further
 };
@@ -121,10 +126,11 @@ bool TTranscoder::SetUpOutput()
     if (!m_file.Create(path, m_options.Overwrite, error))
         return Fail(error);
     m_watchdog.SetPartFile(m_file.TemporaryPath());
-    if (!AddStreams())
+    if (!AddStreams() || !AddTagsAndCover())
         return false;
-    m_output.SetTags(m_in->metadata, m_options);
-    WriteBlock(OutputBlock(m_output.Format(), path, m_pipelines));
+    WriteBlock(OutputBlock(m_output.Format(), path, m_pipelines,
+                           m_output.CoverStream() ? m_cover->Input() : nullptr,
+                           m_output.CoverStream()));
     if (!m_output.Open(m_file.TemporaryPath(), error))
         return Fail(error);
     return true;
@@ -153,8 +159,23 @@ bool TTranscoder::AddStreams()
         if (!out || !pipeline->IsAllocated())
             return Fail("Out of memory");
         pipeline->SendTo(*out, out->Stream()->index);
+        if (index == audioIndex)
+            m_soundInput = in;
         m_pipelines.push_back(std::move(pipeline));
     }
+    return true;
+}
+
+// The input's tags, wherever its container keeps them, and its cover.
+bool TTranscoder::AddTagsAndCover()
+{
+    AVDictionary* tags = nullptr;
+    CollectInputTags(m_in, m_soundInput, &tags);
+    m_output.SetTags(tags, m_options);
+    av_dict_free(&tags);
+    m_cover = std::make_unique<TCoverPicture>(m_in);
+    if (m_soundInput && !m_output.AddCover(*m_cover))
+        return Fail("Out of memory");
     return true;
 }
 
@@ -233,7 +254,7 @@ bool TTranscoder::Finish()
     std::string error;
     if (!CheckWhatWasRead(m_in, m_pipelines, m_options, error) ||
         !CheckFinishedFile(m_file.TemporaryPath(), m_output.Format(), m_pipelines,
-                           m_options.OutputPath, error))
+                           m_output.CoverBytes(), m_options.OutputPath, error))
         return Fail(error);
     // No codec threads are left running when the file gets its real name.
     m_pipelines.clear();
