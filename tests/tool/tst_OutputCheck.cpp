@@ -38,6 +38,8 @@ private slots:
     void initTestCase();
     void finishedFiles_data();
     void finishedFiles();
+    void covers_data();
+    void covers();
     void readBackDemuxers_data();
     void readBackDemuxers();
 
@@ -79,6 +81,14 @@ void TOutputCheckTest::initTestCase()
     QVERIFY(WriteSpoilt(In("tone.ac3"), 0.9, In("spoilt.ac3")));
     QVERIFY(WriteSpoilt(In("clip.avi"), 0.3, In("spoilt.avi")));
     QVERIFY(WriteBytes(In("notes.mp4"), "not a media file\n"));
+    // Sound with a cover picture.
+    QVERIFY(
+        MakeMedia({"-f", "lavfi", "-i", "testsrc=s=64x48:d=1", "-frames:v", "1", In("cover.png")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-i", In("cover.png"), "-map", "0", "-map", "1",
+                       "-c:a", "libmp3lame", "-c:v", "copy", "-disposition:v", "attached_pic",
+                       In("covered.mp3")}));
+    QVERIFY(MakeMedia({"-i", In("covered.mp3"), "-map", "0", "-c:a", "flac", "-c:v", "copy",
+                       In("covered.flac")}));
 }
 
 void TOutputCheckTest::finishedFiles_data()
@@ -148,6 +158,43 @@ void TOutputCheckTest::finishedFiles()
         QVERIFY2(QString::fromStdString(why).contains(reason), why.c_str());
         QVERIFY(why.find('\n') == std::string::npos);
     }
+}
+
+// A cover is no timed stream: a file of sound with one passes the whole
+// decode, and a cover that was written must be there whole.
+void TOutputCheckTest::covers_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("demuxer");
+    QTest::addColumn<int>("coverDelta");  // against the real cover's size; INT_MIN: none written
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("MP3 with its cover") << "covered.mp3"
+                                        << "mp3" << 0 << "";
+    QTest::newRow("FLAC with its cover") << "covered.flac"
+                                         << "flac" << 0 << "";
+    QTest::newRow("cover not asked for") << "covered.mp3"
+                                         << "mp3" << INT_MIN << "";
+    QTest::newRow("cover lost") << "tone.mp3"
+                                << "mp3" << 0 << "the finished file holds no cover picture";
+    QTest::newRow("cover cut") << "covered.mp3"
+                               << "mp3" << 10 << "the finished file's cover picture holds ";
+}
+
+void TOutputCheckTest::covers()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, demuxer);
+    QFETCH(int, coverDelta);
+    QFETCH(QString, reason);
+    std::vector<TExpectedStream> expected{{false, 2.0}};
+    if (coverDelta != INT_MIN)
+        expected.push_back({.CoverBytes = QFileInfo(In("cover.png")).size() + coverDelta});
+    std::string why;
+    const bool passed =
+        CheckFinishedOutput(In(file).toStdString(), demuxer.toStdString(), expected, why);
+    QVERIFY2(passed == reason.isEmpty(), why.c_str());
+    if (!passed)
+        QVERIFY2(QString::fromStdString(why).startsWith(reason), why.c_str());
 }
 
 void TOutputCheckTest::readBackDemuxers_data()
