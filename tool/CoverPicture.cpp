@@ -92,10 +92,11 @@ TCoverPlace TCoverPicture::PlaceIn(const std::string& muxer) const
     if (!m_input || Bytes() > kMostCoverBytes)
         return TCoverPlace::None;
     const AVCodecID id = m_input->codecpar->codec_id;
-    if (muxer == "mp3" || muxer == "flac")
+    if (muxer == "mp3")
         return TCoverPlace::PictureStream;
-    // QuickTime's covr holds PNG, JPEG and BMP.
-    if (muxer == "ipod" || muxer == "mp4" || muxer == "mov")
+    // QuickTime's covr holds PNG, JPEG and BMP; FFmpeg's FLAC muxer refuses
+    // GIF pictures.
+    if (muxer == "ipod" || muxer == "mp4" || muxer == "mov" || muxer == "flac")
         return id == AV_CODEC_ID_GIF ? TCoverPlace::None : TCoverPlace::PictureStream;
     if (muxer == "ogg" || muxer == "opus" || muxer == "oga" || muxer == "spx")
         return TCoverPlace::Comment;
