@@ -167,14 +167,16 @@ bool TSegmentEncoder::Dispatch(bool last)
     const std::int64_t start = RunStart(block);
     const std::int64_t end = last ? m_count : RunEnd(block);
     auto job = std::make_shared<TSegmentJob>(block, start, last, m_origin);
+    // The frames no later run needs go to this one; those the next run
+    // needs too are shared.
+    const std::int64_t needed = last ? m_count : RunStart(m_nextBlock);
     for (std::int64_t i = start; i < end; ++i) {
-        AVFrame* frame = av_frame_clone(m_buffered[static_cast<std::size_t>(i - m_bufferedFirst)]);
+        AVFrame*& buffered = m_buffered[static_cast<std::size_t>(i - m_bufferedFirst)];
+        AVFrame* frame = i < needed ? std::exchange(buffered, nullptr) : av_frame_clone(buffered);
         if (!frame)
             return false;
         job->Add(frame);
     }
-    // What no later run needs is let go.
-    const std::int64_t needed = last ? m_count : RunStart(m_nextBlock);
     while (m_bufferedFirst < needed && !m_buffered.empty()) {
         av_frame_free(&m_buffered.front());
         m_buffered.pop_front();

@@ -46,8 +46,6 @@ public:
     // packet has been written). False with the one-line reason in error,
     // left empty when write failed.
     bool Encode(const AVFrame* frame, std::string& error);
-    // Whether the stream is being coded in blocks.
-    bool Splits() const { return m_splitting; }
 
 private:
     std::int64_t BlockStart(std::int64_t block) const;

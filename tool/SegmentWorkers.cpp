@@ -1,6 +1,7 @@
 #include "tool/SegmentWorkers.h"
 
 #include <algorithm>
+#include <system_error>
 
 TSegmentWorkers::~TSegmentWorkers()
 {
@@ -11,10 +12,24 @@ TSegmentWorkers::~TSegmentWorkers()
 
 void TSegmentWorkers::Submit(std::shared_ptr<TSegmentJob> job)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (static_cast<int>(m_threads.size()) < m_count) {
+        try {
+            m_threads.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No more threads to be had: those there are go on alone.
+            m_count = static_cast<int>(m_threads.size());
+        }
+    }
+    if (m_threads.empty()) {
+        // Not even one: the job runs here.
+        lock.unlock();
+        job->Run(m_like, m_stop);
+        lock.lock();
+        m_done.push_back(job.get());
+        return;
+    }
     m_queue.push_back(std::move(job));
-    if (static_cast<int>(m_threads.size()) < m_count)
-        m_threads.emplace_back([this] { Work(); });
     m_changed.notify_all();
 }
 

@@ -87,7 +87,7 @@ private slots:
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
-    QString FreshDir(const QString& name);
+    QString FreshDir(const QString& name) const { return FreshDirIn(m_dir, name); }
 
     QTemporaryDir m_dir;
 };
@@ -131,14 +131,6 @@ void TFfmodSplitTest::initTestCase()
     QVERIFY(edge(44100, (3 * 49 + 1) * 1536 + 1, "edge_ac3.wav"));
     QVERIFY(edge(44100, (30 * 7 + 1) * 2048 + 1, "edge_wma.wav"));
     QVERIFY(edge(48000, (40 * 7 + 1) * 1152 + 1, "edge_mp2.wav"));
-}
-
-QString TFfmodSplitTest::FreshDir(const QString& name)
-{
-    const QString path = m_dir.filePath(name);
-    QDir(path).removeRecursively();
-    QDir().mkpath(path);
-    return path;
 }
 
 void TFfmodSplitTest::sameAsOneEncoder_data()
