@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "tool/EncoderFeed.h"
 #include "tool/LibraryError.h"
+#include "tool/PacketJoin.h"
 
 TStreamPipeline::TStreamPipeline(const AVStream* input, TCodecContext decoder,
                                  TCodecContext encoder, AVRational frameRate,
@@ -54,6 +56,19 @@ void TStreamPipeline::SendTo(TPacketSink& sink, int outputIndex)
 {
     m_sink = &sink;
     m_outputIndex = outputIndex;
+}
+
+void TStreamPipeline::SplitEncoding(int workers)
+{
+    if (m_type != AVMEDIA_TYPE_AUDIO || workers < 2 || !m_sink)
+        return;
+    std::unique_ptr<TPacketJoin> join = MakePacketJoin(m_encoder.get());
+    if (!join)
+        return;
+    m_segments = std::make_unique<TSegmentEncoder>(
+        m_encoder.get(), std::move(join), workers,
+        [this](AVPacket* packet) { return Write(packet); },
+        "Error while encoding for '" + m_sink->Name() + "': ");
 }
 
 bool TStreamPipeline::Feed(const AVPacket* packet)
@@ -157,21 +172,13 @@ void TStreamPipeline::PrepareForEncoder(AVFrame* frame)
 
 bool TStreamPipeline::Encode(const AVFrame* frame)
 {
-    const std::string failure = "Error while encoding for '" + m_sink->Name() + "': ";
-    int rc = avcodec_send_frame(m_encoder.get(), frame);
-    if (rc < 0 && rc != AVERROR_EOF)
-        return Fail(failure + ErrorText(rc));
-    for (;;) {
-        rc = avcodec_receive_packet(m_encoder.get(), m_packet);
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return true;
-        if (rc < 0)
-            return Fail(failure + ErrorText(rc));
-        const bool ok = Write(m_packet);
-        av_packet_unref(m_packet);
-        if (!ok)
-            return false;
-    }
+    if (m_segments)
+        return m_segments->Encode(frame, m_error);
+    const int rc = FeedEncoder(m_encoder.get(), frame, m_packet,
+                               [this](AVPacket* packet) { return Write(packet); });
+    if (rc < 0)
+        return Fail("Error while encoding for '" + m_sink->Name() + "': " + ErrorText(rc));
+    return rc == 0;
 }
 
 bool TStreamPipeline::Write(AVPacket* packet)

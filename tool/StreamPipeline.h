@@ -20,6 +20,7 @@ extern "C" {
 #include "tool/FilterGraph.h"
 #include "tool/FrameTimeMender.h"
 #include "tool/PacketSink.h"
+#include "tool/SegmentEncoder.h"
 
 // What a pipeline has done so far, for the status lines and the checks.
 struct TStreamFigures
@@ -54,6 +55,10 @@ public:
     // Where the encoded packets go; outputIndex is the stream's number in
     // the output, for the output's description.
     void SendTo(TPacketSink& sink, int outputIndex);
+    // Shares a sound stream's encoding out over workers threads, in blocks,
+    // when its encoder has a join rule (after SendTo). A stream too short
+    // for it to pay is still coded by its own encoder.
+    void SplitEncoding(int workers);
 
     // Takes one packet of the input stream through all stages. False, with
     // Error() set, on a failure that ends the conversion.
@@ -90,6 +95,7 @@ private:
     TFilterGraph m_graph;
     TFrameTimeMender m_times;
     TPacketSink* m_sink = nullptr;
+    std::unique_ptr<TSegmentEncoder> m_segments;  // the encoder shared out, or none
     int m_outputIndex = -1;
     std::int64_t m_nextEncodePts = AV_NOPTS_VALUE;  // in the encoder's time base
     TStreamFigures m_figures;

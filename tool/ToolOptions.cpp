@@ -205,9 +205,9 @@ bool ApplyFlag(const std::string& arg, TToolOptions& options)
 
 bool TakesValue(const std::string& arg)
 {
-    static const char* const kWithValue[] = {"-i",    "-acodec",    "-vcodec", "-ar", "-ac",
-                                             "-ab",   "-b",         "-aq",     "-s",  "-r",
-                                             "-vtag", "-copyright", "-comment"};
+    static const char* const kWithValue[] = {"-i",    "-acodec",    "-vcodec",  "-ar",     "-ac",
+                                             "-ab",   "-b",         "-aq",      "-s",      "-r",
+                                             "-vtag", "-copyright", "-comment", "-threads"};
     bool known = false;
     for (const char* name : kWithValue)
         known = known || arg == name;
@@ -278,6 +278,18 @@ bool ApplyValue(const std::string& arg, const std::string& value, TToolOptions& 
             return false;
         }
         options.VideoTag = value;
+    } else if (arg == "-threads") {
+        int threads = 0;
+        if (value == "auto" || value == "0")
+            options.Threads = 0;
+        else if (ParsePositiveInt(value, threads))
+            options.Threads = threads;
+        else {
+            error = "Invalid value '" + value +
+                    "' for option '-threads': a whole number from 1, or 0 or auto for every "
+                    "processor";
+            return false;
+        }
     } else if (arg == "-copyright") {
         options.Copyright = value;
     } else if (arg == "-comment") {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tool/ThreadBudget.h"
+
 // How a setting reached us: not named at all, named with a value that could
 // not be read (an unfilled placeholder: keep the input's value), or given.
 enum class TSettingState
@@ -67,6 +69,8 @@ struct TToolOptions
     int SameQuality = 0;
     std::optional<std::string> Copyright;
     std::optional<std::string> Comment;
+    // "-threads": ThreadsNotGiven, 0 for every processor ("0" or "auto"), or N.
+    int Threads = ThreadsNotGiven;
     // One line each: a value that was not a number and is treated as not given.
     std::vector<std::string> Warnings;
 };

@@ -32,6 +32,7 @@ extern "C" {
 #include "tool/StreamDescriptions.h"
 #include "tool/StreamPipeline.h"
 #include "tool/StreamSetup.h"
+#include "tool/ThreadBudget.h"
 
 namespace {
 
@@ -163,6 +164,12 @@ bool TTranscoder::AddStreams()
             m_soundInput = in;
         m_pipelines.push_back(std::move(pipeline));
     }
+    // A file of sound alone shares its encoding out over the run's threads.
+    // Beside pictures it keeps one encoder: the picture encoder has the
+    // threads, and the muxer would hold the pictures back by the blocks
+    // still being coded.
+    if (m_pipelines.size() == 1)
+        m_pipelines.front()->SplitEncoding(ThreadBudget());
     return true;
 }
 

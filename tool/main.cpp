@@ -4,6 +4,7 @@
 
 #include "tool/Console.h"
 #include "tool/OutputFile.h"
+#include "tool/ThreadBudget.h"
 #include "tool/ToolOptions.h"
 #include "tool/TranscoderUnit.h"
 
@@ -23,5 +24,6 @@ int main(int argc, char** argv)
                                     : "usage: ffmod [-vn] -i INPUT [options] [-y] [OUTPUT]");
         return 1;
     }
+    SetGivenThreads(options.Threads);
     return RunConversion(options);
 }

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "tests/support/TestMedia.h"
 
@@ -50,4 +51,13 @@ inline QStringList EntriesOf(const QString& dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
                                QDir::System);
+}
+
+// The folder name inside dir, emptied (made when it is not there); its path.
+inline QString FreshDirIn(const QTemporaryDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+    return path;
 }

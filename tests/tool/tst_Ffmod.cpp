@@ -77,7 +77,7 @@ private slots:
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
-    QString FreshOutDir(const QString& name);
+    QString FreshOutDir(const QString& name) const { return FreshDirIn(m_dir, name); }
     void CheckOutput(const QString& path, double seconds);
 
     QTemporaryDir m_dir;
@@ -114,14 +114,6 @@ void TFfmodTest::cleanupTestCase()
 {
     if (!m_mounted.isEmpty())
         ::umount(m_mounted.toLocal8Bit().constData());
-}
-
-QString TFfmodTest::FreshOutDir(const QString& name)
-{
-    const QString path = m_dir.filePath(name);
-    QDir(path).removeRecursively();
-    QDir().mkpath(path);
-    return path;
 }
 
 // A finished output: there, decodable without errors, of the input's length,

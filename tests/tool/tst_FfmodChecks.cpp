@@ -115,7 +115,7 @@ private slots:
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
-    QString FreshDir(const QString& name);
+    QString FreshDir(const QString& name) const { return FreshDirIn(m_dir, name); }
     // Makes the damaged file of a row of damagedInputs; its path.
     QString MakeDamaged(const QString& kind);
 
@@ -152,14 +152,6 @@ void TFfmodChecksTest::initTestCase()
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=2:r=44100", "-ac", "2", In("tone.wav")}));
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=2:r=48000", "-af",
                        "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", In("surround.wav")}));
-}
-
-QString TFfmodChecksTest::FreshDir(const QString& name)
-{
-    const QString path = m_dir.filePath(name);
-    QDir(path).removeRecursively();
-    QDir().mkpath(path);
-    return path;
 }
 
 QString TFfmodChecksTest::MakeDamaged(const QString& kind)

@@ -80,7 +80,7 @@ private slots:
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
-    QString FreshDir(const QString& name);
+    QString FreshDir(const QString& name) const { return FreshDirIn(m_dir, name); }
 
     QTemporaryDir m_dir;
 };
@@ -96,14 +96,6 @@ void TFfmodHazardsTest::initTestCase()
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=2", "-f", "lavfi", "-i",
                        "sine=d=2:r=44100", "-c:v", "mpeg4", "-c:a", "libmp3lame", "-shortest",
                        In("clip.avi")}));
-}
-
-QString TFfmodHazardsTest::FreshDir(const QString& name)
-{
-    const QString path = m_dir.filePath(name);
-    QDir(path).removeRecursively();
-    QDir().mkpath(path);
-    return path;
 }
 
 void TFfmodHazardsTest::outputNotAFile_data()

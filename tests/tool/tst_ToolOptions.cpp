@@ -35,6 +35,8 @@ private slots:
     void rejected_data();
     void rejected();
     void lastOneWins();
+    void threads_data();
+    void threads();
     void bitRateLimits_data();
     void bitRateLimits();
     void frameSizeLimits_data();
@@ -193,6 +195,10 @@ void TToolOptionsTest::rejected_data()
                                 << "/in/b.mp3";
     QTest::newRow("bad tag") << "-i /in/a.avi -vtag XV /out/a.avi"
                              << "-vtag";
+    QTest::newRow("threads not a number") << "-i /in/a.wav -threads two /out/a.ac3"
+                                          << "-threads";
+    QTest::newRow("threads negative") << "-i /in/a.wav -threads -2 /out/a.ac3"
+                                      << "-threads";
 }
 
 void TToolOptionsTest::rejected()
@@ -203,6 +209,28 @@ void TToolOptionsTest::rejected()
     std::string error;
     QVERIFY(!ParseToolArguments(Split(line), options, error));
     QVERIFY2(QString::fromStdString(error).contains(reason), error.c_str());
+}
+
+void TToolOptionsTest::threads_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("threads");
+    QTest::newRow("not given") << "-i /in/a.wav /out/a.ac3" << int(ThreadsNotGiven);
+    QTest::newRow("two") << "-i /in/a.wav -threads 2 /out/a.ac3" << 2;
+    QTest::newRow("zero: every processor") << "-i /in/a.wav -threads 0 /out/a.ac3" << 0;
+    QTest::newRow("auto: every processor") << "-threads auto -i /in/a.wav /out/a.ac3" << 0;
+    QTest::newRow("the last wins") << "-threads 4 -i /in/a.wav -threads 1 /out/a.ac3" << 1;
+}
+
+void TToolOptionsTest::threads()
+{
+    QFETCH(QString, line);
+    QFETCH(int, threads);
+    TToolOptions options;
+    std::string error;
+    QVERIFY2(ParseToolArguments(Split(line), options, error), error.c_str());
+    QCOMPARE(options.Threads, threads);
+    QCOMPARE(options.OutputPath, std::string("/out/a.ac3"));
 }
 
 void TToolOptionsTest::lastOneWins()

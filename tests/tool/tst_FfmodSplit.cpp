@@ -1,0 +1,297 @@
+// The built tool sharing one sound stream's encoding out over several
+// threads: AC-3, WMA and MP2 coded in blocks must give the very file one
+// encoder gives, at every join, for every kind of sound, and a run stopped
+// midway must leave nothing. Small blocks ($FFMOD_SPLIT_BLOCK_FRAMES) give a
+// short input many joins; $FFMOD_SPLIT_JOINS tells where they fell.
+#include <QtTest>
+
+#include <QProcess>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include "tests/tool/FfmodTestTools.h"
+
+namespace {
+
+// Frames per block asked for: each codec rounds it up to its padding period.
+constexpr int kBlockFrames = 7;
+
+// The tool run on input with -threads threads and small blocks; the frames
+// where blocks were joined in joins (none when it kept one encoder).
+TRun Convert(const QString& input, const QString& settings, const QString& output, int threads,
+             QStringList* joins = nullptr)
+{
+    const QString joinsFile = output + ".joins";
+    QFile::remove(joinsFile);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FFMOD_SPLIT_BLOCK_FRAMES", QString::number(kBlockFrames));
+    env.insert("FFMOD_SPLIT_JOINS", joinsFile);
+    process.setProcessEnvironment(env);
+    process.start(kTool,
+                  ConvertArgs(input, settings + " -threads " + QString::number(threads), output));
+    TRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        run.Output = "timed out";
+        return run;
+    }
+    run.Output = QString::fromUtf8(process.readAll());
+    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    if (joins) {
+        const QByteArray text = ReadAll(joinsFile);
+        *joins = QString::fromLatin1(text).split('\n', Qt::SkipEmptyParts);
+    }
+    QFile::remove(joinsFile);
+    return run;
+}
+
+// The decoded sound of path as 16-bit samples, all channels; empty when it
+// does not decode.
+QByteArray DecodedPcm(const QString& path)
+{
+    QProcess ffmpeg;
+    ffmpeg.setStandardInputFile(QProcess::nullDevice());
+    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-i", path, "-f", "s16le", "-"});
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+        return {};
+    return ffmpeg.readAllStandardOutput();
+}
+
+int ThreadsOf(qint64 pid)
+{
+    return QDir(QString("/proc/%1/task").arg(pid))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
+}
+
+}  // namespace
+
+class TFfmodSplitTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sameAsOneEncoder_data();
+    void sameAsOneEncoder();
+    void shortInputKeepsOneEncoder();
+    void stopMidway();
+    void fullDisk();
+
+private:
+    QString In(const QString& name) const { return m_dir.filePath(name); }
+    QString FreshDir(const QString& name) const { return FreshDirIn(m_dir, name); }
+
+    QTemporaryDir m_dir;
+};
+
+void TFfmodSplitTest::initTestCase()
+{
+    QVERIFY(QFileInfo(kTool).isExecutable());
+    QVERIFY(m_dir.isValid());
+    const QString d = "12";
+    // Music-like: two tones and pink noise, the channels differing.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=f=440:r=44100:d=" + d, "-f", "lavfi", "-i",
+                       "sine=f=1250:r=44100:d=" + d, "-f", "lavfi", "-i",
+                       "anoisesrc=c=pink:a=0.2:r=44100:d=" + d, "-filter_complex",
+                       "[0][1][2]amix=3,pan=stereo|c0=c0|c1=0.6*c0", In("music44.wav")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=f=330:r=48000:d=" + d, "-f", "lavfi", "-i",
+                       "anoisesrc=a=0.1:r=48000:d=" + d, "-filter_complex",
+                       "[0][1]amix=2,pan=stereo|c0=c0|c1=0.8*c1", In("music48.wav")}));
+    // Speech-like: voiced bursts of a few hundred ms with pauses.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i",
+                       "aevalsrc='0.6*sin(2*PI*(150+40*sin(2*PI*2*t))*t)*sin(2*PI*3*t)"
+                       "*gt(sin(2*PI*0.45*t),-0.2)':s=48000:d=" +
+                           d,
+                       "-ac", "1", In("speech48.wav")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i",
+                       "aevalsrc='0.6*sin(2*PI*(170+50*sin(2*PI*2*t))*t)*sin(2*PI*3*t)"
+                       "*gt(sin(2*PI*0.45*t),-0.2)':s=44100:d=" +
+                           d,
+                       "-ac", "1", In("speech44.wav")}));
+    // Silence with a click every 0.37 s.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i",
+                       "aevalsrc='if(lt(mod(t,0.37),0.0004),0.9,0)':s=44100:d=" + d, "-ac", "2",
+                       In("clicks44.wav")}));
+    // One sample past a block's first frame (the blocks start one lead-in
+    // frame past a multiple of the block): AC-3 at 44.1 kHz and 192 kbit/s
+    // (blocks of 49 frames of 1536), WMA at 44.1 kHz (7 of 2048), MP2 at
+    // 48 kHz (7 of 1152).
+    const auto edge = [this](int rate, int samples, const QString& name) {
+        return MakeMedia({"-f", "lavfi", "-i", QString("sine=f=523:r=%1:d=12").arg(rate), "-af",
+                          QString("atrim=end_sample=%1").arg(samples), In(name)});
+    };
+    QVERIFY(edge(44100, (3 * 49 + 1) * 1536 + 1, "edge_ac3.wav"));
+    QVERIFY(edge(44100, (30 * 7 + 1) * 2048 + 1, "edge_wma.wav"));
+    QVERIFY(edge(48000, (40 * 7 + 1) * 1152 + 1, "edge_mp2.wav"));
+}
+
+void TFfmodSplitTest::sameAsOneEncoder_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<bool>("splits");  // false: the codec keeps one encoder there
+
+    QTest::newRow("AC-3, music, 44.1 kHz stereo") << "music44.wav"
+                                                  << "ac3"
+                                                  << "" << true;
+    QTest::newRow("AC-3, music, 48 kHz stereo") << "music48.wav"
+                                                << "ac3"
+                                                << "-ab 384k" << true;
+    QTest::newRow("AC-3, speech, 48 kHz mono") << "speech48.wav"
+                                               << "ac3"
+                                               << "-ab 96k" << true;
+    QTest::newRow("AC-3, clicks, 44.1 kHz, 640k (147-frame pattern)") << "clicks44.wav"
+                                                                      << "ac3"
+                                                                      << "-ab 640k" << true;
+    QTest::newRow("AC-3, speech, 44.1 kHz mono, 128k") << "speech44.wav"
+                                                       << "ac3"
+                                                       << "-ab 128k" << true;
+    QTest::newRow("AC-3, one sample past a block") << "edge_ac3.wav"
+                                                   << "ac3"
+                                                   << "-ab 192k" << true;
+    QTest::newRow("WMA, music, 44.1 kHz stereo") << "music44.wav"
+                                                 << "wma"
+                                                 << "" << true;
+    QTest::newRow("WMA, speech, 48 kHz mono") << "speech48.wav"
+                                              << "wma"
+                                              << "-ab 64k" << true;
+    QTest::newRow("WMA, clicks, 44.1 kHz stereo") << "clicks44.wav"
+                                                  << "wma"
+                                                  << "-ab 128k" << true;
+    QTest::newRow("WMA, one sample past a block") << "edge_wma.wav"
+                                                  << "wma"
+                                                  << "" << true;
+    QTest::newRow("MP2 in MPG, music") << "music44.wav"
+                                       << "mpg"
+                                       << "-vn" << true;
+    QTest::newRow("MP2 in MPEG, speech, 48 kHz mono") << "speech48.wav"
+                                                      << "mpeg"
+                                                      << "-vn -ab 64k" << true;
+    QTest::newRow("MP2 in MPEG, clicks, 32 kHz") << "clicks44.wav"
+                                                 << "mpeg"
+                                                 << "-vn -ar 32000" << true;
+    QTest::newRow("MP2, one sample past a block") << "edge_mp2.wav"
+                                                  << "mpeg"
+                                                  << "-vn" << true;
+    // MP2's padding at 44.1 kHz repeats only after 65,536 frames.
+    QTest::newRow("MP2 in MPEG, 44.1 kHz: one encoder") << "music44.wav"
+                                                        << "mpeg"
+                                                        << "-vn" << false;
+}
+
+void TFfmodSplitTest::sameAsOneEncoder()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, extension);
+    QFETCH(QString, settings);
+    QFETCH(bool, splits);
+    const QString dir = FreshDir("same");
+    const QString one = dir + "/one." + extension;
+    QStringList joins;
+    TRun run = Convert(In(input), settings, one, 1, &joins);
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    QCOMPARE(joins, QStringList());
+    const QByteArray oneBytes = ReadAll(one);
+    const QByteArray onePcm = DecodedPcm(one);
+    QVERIFY(!onePcm.isEmpty());
+
+    for (int threads : {2, 3}) {
+        const QString split = dir + QString("/split%1.").arg(threads) + extension;
+        run = Convert(In(input), settings, split, threads, &joins);
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+        if (splits)
+            QVERIFY2(joins.size() >= 2, qPrintable(joins.join(' ')));
+        else
+            QCOMPARE(joins, QStringList());
+        QCOMPARE(DecodeErrors(split), QString());
+        const QByteArray pcm = DecodedPcm(split);
+        QCOMPARE(pcm.size(), onePcm.size());  // as many samples
+        QVERIFY2(pcm == onePcm, "the decoded sound differs from one encoder's");
+        QVERIFY2(ReadAll(split) == oneBytes, "the file differs from one encoder's");
+    }
+}
+
+void TFfmodSplitTest::shortInputKeepsOneEncoder()
+{
+    // Without small blocks, 12 s is too short for blocks to pay.
+    const QString dir = FreshDir("short");
+    const QString out = dir + "/music44.ac3";
+    const QString joinsFile = out + ".joins";
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FFMOD_SPLIT_JOINS", joinsFile);
+    process.setProcessEnvironment(env);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(kTool, ConvertArgs(In("music44.wav"), "-threads 2", out));
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!QFile::exists(joinsFile));
+    QCOMPARE(DecodeErrors(out), QString());
+}
+
+void TFfmodSplitTest::stopMidway()
+{
+    // The input comes through a FIFO at the pace of real time, so the run is
+    // surely midway, its block threads going, when it is stopped.
+    const QString dir = FreshDir("stop");
+    const QString fifo = m_dir.filePath("live.wav");
+    QFile::remove(fifo);
+    QVERIFY(::mkfifo(fifo.toLocal8Bit().constData(), 0600) == 0);
+    QProcess source;
+    source.setStandardInputFile(QProcess::nullDevice());
+    source.start("ffmpeg", {"-v", "error", "-nostdin", "-re", "-f", "lavfi", "-i",
+                            "sine=f=440:r=48000:d=30", "-f", "wav", "-y", fifo});
+    QVERIFY(source.waitForStarted());
+
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FFMOD_SPLIT_BLOCK_FRAMES", QString::number(kBlockFrames));
+    tool.setProcessEnvironment(env);
+    const QString out = dir + "/live.ac3";
+    tool.start(kTool, ConvertArgs(fifo, "-threads 3", out));
+    QVERIFY(tool.waitForStarted());
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += tool.readAll()).contains("time="), 15000);
+    // The reader, the watchdog and the block threads.
+    QTRY_VERIFY_WITH_TIMEOUT(ThreadsOf(tool.processId()) >= 4, 5000);
+    ::kill(static_cast<pid_t>(tool.processId()), SIGTERM);
+    QTRY_VERIFY_WITH_TIMEOUT(tool.state() == QProcess::NotRunning, 1000);
+    output += tool.readAll();
+    source.kill();
+    source.waitForFinished();
+    QFile::remove(fifo);
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 255);
+    QVERIFY2(output.contains("Received signal 15: terminating."), output.right(200).constData());
+    QCOMPARE(EntriesOf(dir), QStringList());
+}
+
+void TFfmodSplitTest::fullDisk()
+{
+    // A write that fails while blocks are being coded ends the run with the
+    // reason, and leaves nothing.
+    const QString dir = FreshDir("full");
+    if (::mount("tmpfs", dir.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("a small file system cannot be mounted here");
+    const TRun run = Convert(In("music44.wav"), "-ab 448k", dir + "/music44.ac3", 2);
+    const QStringList left = EntriesOf(dir);
+    ::umount(dir.toLocal8Bit().constData());
+    QCOMPARE(run.ExitCode, 1);
+    QVERIFY2(run.Output.contains("No space left on device"), qPrintable(run.Output.right(400)));
+    QVERIFY2(run.Output.contains("music44.ac3"), qPrintable(run.Output.right(400)));
+    QCOMPARE(left, QStringList());
+}
+
+QTEST_GUILESS_MAIN(TFfmodSplitTest)
+#include "tst_FfmodSplit.moc"

@@ -1,0 +1,86 @@
+#include "tool/SegmentJob.h"
+
+#include "tool/EncoderFeed.h"
+#include "tool/LibraryError.h"
+#include "tool/SimilarEncoder.h"
+
+TSegmentJob::~TSegmentJob()
+{
+    for (AVFrame*& frame : m_frames)
+        av_frame_free(&frame);
+    FreePackets();
+}
+
+void TSegmentJob::FreePackets()
+{
+    for (AVPacket*& packet : m_packets.Packets)
+        av_packet_free(&packet);
+    m_packets.Packets.clear();
+}
+
+void TSegmentJob::ExtendOver(TSegmentJob& later)
+{
+    const std::int64_t end = End();
+    for (std::size_t i = 0; i < later.m_frames.size(); ++i) {
+        if (later.m_first + static_cast<std::int64_t>(i) < end)
+            continue;
+        m_frames.push_back(later.m_frames[i]);
+        later.m_frames[i] = nullptr;
+    }
+    m_last = later.m_last;
+}
+
+bool TSegmentJob::Run(const AVCodecContext* like, const std::atomic<bool>& stop)
+{
+    FreePackets();
+    m_error.clear();
+    TCodecContext encoder = OpenSimilarEncoder(like, m_error);
+    AVPacket* scratch = encoder ? av_packet_alloc() : nullptr;
+    if (encoder && !scratch)
+        m_error = "Out of memory";
+    if (!scratch)
+        return false;
+    const auto take = [&](AVPacket* packet) { return Take(packet, encoder.get()); };
+    int rc = 0;
+    for (const AVFrame* frame : m_frames) {
+        if (stop.load(std::memory_order_relaxed)) {
+            m_error = "stopped";
+            break;
+        }
+        rc = FeedEncoder(encoder.get(), frame, scratch, take);
+        if (rc != 0)
+            break;
+    }
+    if (rc == 0 && m_error.empty() && m_last)
+        rc = FeedEncoder(encoder.get(), nullptr, scratch, take);
+    av_packet_free(&scratch);
+    if (rc < 0)
+        m_error = ErrorText(rc);
+    return m_error.empty();
+}
+
+// Keeps a copy of packet as the frame its time says it codes.
+bool TSegmentJob::Take(const AVPacket* packet, const AVCodecContext* encoder)
+{
+    if (packet->pts == AV_NOPTS_VALUE) {
+        m_error = "a packet without a time";
+        return false;
+    }
+    const std::int64_t offset = packet->pts + encoder->initial_padding - m_origin;
+    const std::int64_t size = encoder->frame_size;
+    const std::int64_t frame = offset >= 0 ? offset / size : -((size - 1 - offset) / size);
+    if (!m_packets.Packets.empty() && frame != m_packets.End()) {
+        m_error = "a packet for frame " + std::to_string(frame) + " came after frame " +
+                  std::to_string(m_packets.End() - 1);
+        return false;
+    }
+    AVPacket* copy = av_packet_clone(packet);
+    if (!copy) {
+        m_error = "Out of memory";
+        return false;
+    }
+    if (m_packets.Packets.empty())
+        m_packets.First = frame;
+    m_packets.Packets.push_back(copy);
+    return true;
+}
