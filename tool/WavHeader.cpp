@@ -1,5 +1,7 @@
 #include "tool/WavHeader.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
 
@@ -20,6 +22,13 @@ constexpr std::uint32_t kOpenDataSize = 0x7ffff000;
 
 bool TWavHeader::Read(const std::string& path)
 {
+    // Only a file can be read again from its start: a FIFO or a device
+    // would block here, or give other bytes, once the conversion has read it.
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
     std::ifstream file(path, std::ios::binary);
     unsigned char riff[12];
     if (!file.read(reinterpret_cast<char*>(riff), sizeof riff) ||

@@ -77,6 +77,7 @@ private slots:
     void layoutChange_data();
     void layoutChange();
     void stalledReading();
+    void wavThroughFifo();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -313,6 +314,32 @@ void TFfmodHazardsTest::stalledReading()
              "'" + input + "': damaged input: reading got no further for 2 s of processing time");
     QCOMPARE(EntriesOf(dir), QStringList{"keep.mpg"});
     QCOMPARE(ReadAll(out), QByteArray("an earlier conversion"));
+}
+
+void TFfmodHazardsTest::wavThroughFifo()
+{
+    // A WAV that comes through a FIFO is read once: the length check after
+    // the conversion must not open it again and wait for a writer that is gone.
+    const QString dir = FreshDir("fifo-in");
+    const QString fifo = dir + "/live.wav";
+    QCOMPARE(::mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    QProcess source;
+    source.setStandardInputFile(QProcess::nullDevice());
+    source.start("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                            "sine=f=440:r=44100:d=2", "-f", "wav", "-y", fifo});
+    QVERIFY(source.waitForStarted());
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.setStandardInputFile(QProcess::nullDevice());
+    const QString out = dir + "/live.mp3";
+    tool.start(kTool, ConvertArgs(fifo, "-vn -acodec libmp3lame", out));
+    const bool ended = tool.waitForFinished(60000);
+    if (!ended)
+        tool.kill();
+    source.waitForFinished();
+    QVERIFY2(ended, "the tool waited on the FIFO after the conversion");
+    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY(QFileInfo(out).size() > 0);
 }
 
 QTEST_GUILESS_MAIN(TFfmodHazardsTest)
