@@ -77,6 +77,8 @@ private slots:
     void cancelLeavesNothing();
     void damagedInputFails_data();
     void damagedInputFails();
+    void laterStreamFailingEndsTheRun_data();
+    void laterStreamFailingEndsTheRun();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -310,6 +312,33 @@ void TFfmodModernVideoTest::damagedInputFails()
     QCOMPARE(run.ExitCode, 1);
     QVERIFY2(run.Output.contains("'" + In("cut.mkv") + "': damaged input: "),
              qPrintable(run.Output.right(300)));
+    QCOMPARE(EntriesOf(outDir), QStringList());
+}
+
+void TFfmodModernVideoTest::laterStreamFailingEndsTheRun_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("reason");
+    // The picture encoder is open when the sound's setup fails; SVT-AV1 once
+    // waited for ever when closed without a picture.
+    QTest::newRow("AV1, sound that WebM cannot hold")
+        << "-vcodec libsvtav1 -acodec mp2"
+        << "The audio codec mp2 cannot be stored in '";
+    QTest::newRow("VP9, unknown sound codec") << "-vcodec libvpx-vp9 -acodec nosuch"
+                                              << "Unknown audio codec 'nosuch'";
+    QTest::newRow("HEVC, sound that WebM cannot hold") << "-vcodec libx265 -acodec mp2"
+                                                       << "cannot be stored in '";
+}
+
+void TFfmodModernVideoTest::laterStreamFailingEndsTheRun()
+{
+    QFETCH(QString, settings);
+    QFETCH(QString, reason);
+    const QString outDir = FreshOutDir("later");
+    const TRun run =
+        Run(kTool, ConvertArgs(In("stereo.avi"), settings, outDir + "/out.webm"), 30000);
+    QCOMPARE(run.ExitCode, 1);
+    QVERIFY2(run.Output.contains(reason), qPrintable(run.Output.right(300)));
     QCOMPARE(EntriesOf(outDir), QStringList());
 }
 
