@@ -10,7 +10,7 @@ extern "C" {
 
 struct TCodecContextFree
 {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+    void operator()(AVCodecContext* context) const;
 };
 
 using TCodecContext = std::unique_ptr<AVCodecContext, TCodecContextFree>;

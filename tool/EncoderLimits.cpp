@@ -112,6 +112,22 @@ TFrameSize NearestFrameSize(const std::string& encoder, TFrameSize wanted, bool 
         size.Width = std::min(size.Width, 4095);
         size.Height = std::min(size.Height, 4095);
     }
+    // SVT-AV1 refuses pictures under 64 in either direction, and x265 3.5
+    // corrupts its memory on some small ones (34x18).
+    if (encoder == "libsvtav1" || encoder == "libx265") {
+        size.Width = std::max(size.Width, 64);
+        size.Height = std::max(size.Height, 64);
+    }
+    if (encoder == "libsvtav1") {
+        size.Width = std::min(size.Width, 16384);
+        size.Height = std::min(size.Height, 8704);
+    } else if (encoder == "libvpx-vp9") {
+        size.Width = std::min(size.Width, 16384);
+        size.Height = std::min(size.Height, 16384);
+    } else if (encoder == "libx265") {
+        size.Width = std::min(size.Width, 8192);
+        size.Height = std::min(size.Height, 4320);
+    }
     if (evenDimensions) {
         size.Width = std::max(2, size.Width - size.Width % 2);
         size.Height = std::max(2, size.Height - size.Height % 2);

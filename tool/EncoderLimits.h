@@ -27,5 +27,6 @@ int MaxAudioChannels(const std::string& encoder);
 std::vector<std::int64_t> AllowedSampleRates(const std::string& encoder);
 
 // The frame size an encoder can code that is nearest to wanted: one of H.263's
-// five picture sizes, or even dimensions for 4:2:0 encoders.
+// five picture sizes, the least and largest sizes of MPEG-1/2, VP9, HEVC and
+// AV1, and even dimensions for 4:2:0 encoders.
 TFrameSize NearestFrameSize(const std::string& encoder, TFrameSize wanted, bool evenDimensions);

@@ -13,6 +13,7 @@ extern "C" {
 #include "tool/SoundStreamChoice.h"
 #include "tool/StreamDescriptions.h"
 #include "tool/ThreadBudget.h"
+#include "tool/VideoEncoderSpeed.h"
 #include "tool/VideoSettings.h"
 
 namespace {
@@ -78,7 +79,7 @@ TCodecContext TStreamSetup::OpenDecoder(AVStream* in, std::string& error) const
     dec->pkt_timebase = in->time_base;
     dec->thread_count = EncoderThreadCount();  // the run's share of the processors
     if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-        dec->framerate = av_guess_frame_rate(m_input, in, nullptr);
+        dec->framerate = SourceFrameRate(m_input, in);
     const int rc = avcodec_open2(dec.get(), decoder, nullptr);
     if (rc < 0) {
         error = "'" + m_options.InputPath + "': cannot decode " + stream + ": " + ErrorText(rc);
@@ -259,6 +260,7 @@ TCodecContext TStreamSetup::VideoEncoder(const AVStream* in, const AVCodecContex
                       m_options.OutputPath + "': the usual tag is written");
     }
     ApplyVideoQuality(enc.get(), m_options, m_output.ChosenMuxer());
+    ApplyVideoEncoderSpeed(enc.get(), enc->thread_count);
     if (format->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     return enc;

@@ -5,6 +5,9 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <climits>
+#include <cmath>
+
 #include "tool/Console.h"
 #include "tool/EncoderLimits.h"
 #include "tool/OptionBounds.h"
@@ -81,7 +84,35 @@ AVRational ChooseFrameRate(const AVCodec* codec, const AVCodecContext* dec,
     return fittedRate;
 }
 
+// A rate as exact as a thousandth of a frame a second, or the NTSC rate it is
+// near: an average of variable frame times is rarely a tidy fraction.
+AVRational TidyFrameRate(AVRational rate)
+{
+    static const AVRational kUsual[] = {{24000, 1001}, {30000, 1001}, {60000, 1001}};
+    for (const AVRational& usual : kUsual) {
+        if (std::fabs(av_q2d(rate) / av_q2d(usual) - 1) < 0.001)
+            return usual;
+    }
+    AVRational tidy{};
+    av_reduce(&tidy.num, &tidy.den, std::llround(av_q2d(rate) * 1000), 1000, INT_MAX);
+    return tidy;
+}
+
 }  // namespace
+
+AVRational SourceFrameRate(AVFormatContext* input, AVStream* stream)
+{
+    const AVRational guessed = av_guess_frame_rate(input, stream, nullptr);
+    const AVRational average = stream->avg_frame_rate;
+    if (average.num <= 0 || average.den <= 0 || guessed.num <= 0 || guessed.den <= 0)
+        return guessed;
+    // Frame times that vary (a phone's or a screen recording's): their
+    // average, not the finest rate they are timed in, which would repeat
+    // pictures to fill every step of it.
+    if (std::fabs(av_q2d(average) / av_q2d(guessed) - 1) > 0.01)
+        return TidyFrameRate(average);
+    return guessed;
+}
 
 void ChooseVideoSettings(const AVCodec* codec, const AVCodecContext* dec,
                          const TToolOptions& options, TVideoChoice& choice)
@@ -91,17 +122,35 @@ void ChooseVideoSettings(const AVCodec* codec, const AVCodecContext* dec,
     choice.FrameRate = ChooseFrameRate(codec, dec, options);
 }
 
+const char* ConstantQualityFactor(const std::string& encoder)
+{
+    // Each as sharp as x264's CRF 18 (see docs/ffmod.md for how they were
+    // matched), so that the picture looks like the input's.
+    static const char* const kFactors[][2] = {
+        {"libx264", "18"},
+        {"libvpx-vp9", "23"},
+        {"libx265", "20"},
+        {"libsvtav1", "27"},
+    };
+    for (const auto& factor : kFactors) {
+        if (encoder == factor[0])
+            return factor[1];
+    }
+    return nullptr;
+}
+
 void ApplyVideoQuality(AVCodecContext* enc, const TToolOptions& options, const std::string& muxer)
 {
     const std::string encName = enc->codec->name;
-    const bool isX264 = encName == "libx264";
     if (options.VideoBitRate.IsGiven()) {
+        // A target bit rate: VP9's, x265's and SVT-AV1's rate control aim at it.
         enc->bit_rate = options.VideoBitRate.Value;
     } else if (options.SameQuality > 0 ||
                options.VideoBitRate.State == TSettingState::SameAsInput) {
         // Near-transparent constant quality.
-        if (isX264) {
-            av_opt_set(enc->priv_data, "crf", "18", 0);
+        if (const char* factor = ConstantQualityFactor(encName)) {
+            av_opt_set(enc->priv_data, "crf", factor, 0);
+            enc->bit_rate = 0;  // VP9: a CRF without a bit rate is constant quality
         } else {
             enc->flags |= AV_CODEC_FLAG_QSCALE;
             enc->global_quality = 2 * FF_QP2LAMBDA;

@@ -296,6 +296,11 @@ void TToolOptionsTest::frameSizeLimits_data()
     QTest::newRow("odd for 4:2:0") << "libx264" << true << QSize(321, 241) << QSize(320, 240);
     QTest::newRow("odd kept for 4:4:4") << "libx264" << false << QSize(321, 241) << QSize(321, 241);
     QTest::newRow("tiny odd") << "mpeg4" << true << QSize(1, 1) << QSize(2, 2);
+    QTest::newRow("AV1 tiny") << "libsvtav1" << true << QSize(16, 16) << QSize(64, 64);
+    QTest::newRow("AV1 too tall") << "libsvtav1" << true << QSize(640, 9000) << QSize(640, 8704);
+    QTest::newRow("HEVC small") << "libx265" << true << QSize(34, 18) << QSize(64, 64);
+    QTest::newRow("HEVC beyond 8K") << "libx265" << true << QSize(9001, 99) << QSize(8192, 98);
+    QTest::newRow("VP9 small kept") << "libvpx-vp9" << true << QSize(16, 17) << QSize(16, 16);
 }
 
 void TToolOptionsTest::frameSizeLimits()
