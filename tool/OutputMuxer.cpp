@@ -43,6 +43,11 @@ bool TMuxedStream::Write(AVPacket* packet, AVRational timeBase, std::string& err
 {
     packet->stream_index = m_stream->index;
     av_packet_rescale_ts(packet, timeBase, m_stream->time_base);
+    std::lock_guard lock(m_gate.Lock);
+    if (m_gate.Closed) {
+        error = "Writing '" + m_name + "' was stopped";
+        return false;
+    }
     const int rc = av_interleaved_write_frame(m_output, packet);
     if (rc < 0) {
         error = "Error while writing '" + m_name + "': " + ErrorText(rc);
@@ -96,7 +101,7 @@ TMuxedStream* TOutputMuxer::AddStream(const AVCodecContext* encoder, AVRational 
         stream->sample_aspect_ratio = encoder->sample_aspect_ratio;
     }
     m_headerBytes += encoder->extradata_size;
-    m_streams.push_back(std::make_unique<TMuxedStream>(m_context, stream, m_path));
+    m_streams.push_back(std::make_unique<TMuxedStream>(m_context, stream, m_path, m_gate));
     return m_streams.back().get();
 }
 
@@ -209,5 +214,6 @@ bool TOutputMuxer::Finish(std::string& error)
 
 double TOutputMuxer::BytesWritten() const
 {
+    std::lock_guard lock(m_gate.Lock);
     return m_context->pb ? static_cast<double>(avio_tell(m_context->pb)) : 0;
 }

@@ -7,8 +7,10 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,12 +19,21 @@ extern "C" {
 #include "tool/PacketSink.h"
 #include "tool/ToolOptions.h"
 
+// What the streams of one output share: the streams' threads write into the
+// muxer one at a time, and once the run is stopping no more packets go in.
+struct TMuxerGate
+{
+    std::mutex Lock;
+    std::atomic<bool> Closed{false};
+};
+
 // One stream of the output: the packets of its pipeline go into the muxer.
 class TMuxedStream : public TPacketSink
 {
 public:
-    TMuxedStream(AVFormatContext* output, AVStream* stream, const std::string& name)
-        : m_output(output), m_stream(stream), m_name(name)
+    TMuxedStream(AVFormatContext* output, AVStream* stream, const std::string& name,
+                 TMuxerGate& gate)
+        : m_output(output), m_stream(stream), m_name(name), m_gate(gate)
     {}
     bool Write(AVPacket* packet, AVRational timeBase, std::string& error) override;
     const std::string& Name() const override { return m_name; }
@@ -32,6 +43,7 @@ private:
     AVFormatContext* m_output;
     AVStream* m_stream;
     std::string m_name;
+    TMuxerGate& m_gate;
 };
 
 class TOutputMuxer
@@ -73,8 +85,11 @@ public:
     bool Open(const std::string& temporaryPath, std::string& error);
     // Writes the trailer and closes the file, every write checked.
     bool Finish(std::string& error);
+    // The run is stopping: the streams' writes fail from now on, so that an
+    // encoder being drained stops at its next packet.
+    void StopWriting() { m_gate.Closed = true; }
 
-    // What was written so far, while the file is open.
+    // What was written so far, while the file is open (from any thread).
     double BytesWritten() const;
     // The encoders' global headers, in bytes.
     double HeaderBytes() const { return m_headerBytes; }
@@ -86,6 +101,7 @@ private:
     const TContainer* m_container = nullptr;
     AVFormatContext* m_context = nullptr;
     std::vector<std::unique_ptr<TMuxedStream>> m_streams;
+    mutable TMuxerGate m_gate;
     double m_headerBytes = 0;
     const TCoverPicture* m_cover = nullptr;
     AVStream* m_coverStream = nullptr;

@@ -17,17 +17,17 @@ bool TProgressReport::Due(bool last)
     return true;
 }
 
-void TProgressReport::Print(const TPipelines& pipelines, bool last, double sizeBytes,
-                            double headerBytes) const
+void TProgressReport::Print(const std::vector<TStreamProgress>& streams, bool last,
+                            double sizeBytes, double headerBytes) const
 {
     TProgressFigures figures;
     figures.Last = last;
     double video = 0;
     double audio = 0;
-    for (const auto& pipeline : pipelines) {
-        const TStreamFigures& done = pipeline->Figures();
+    for (const TStreamProgress& stream : streams) {
+        const TStreamFigures& done = stream.Figures;
         figures.Seconds = std::max(figures.Seconds, done.EndSeconds);
-        if (pipeline->Type() == AVMEDIA_TYPE_VIDEO) {
+        if (stream.Type == AVMEDIA_TYPE_VIDEO) {
             figures.HasVideo = true;
             figures.Frames = done.Frames;
             figures.Quality = done.Quality;

@@ -94,6 +94,18 @@ void TProgressWatchdog::NoteRead(const AVFormatContext* input, const AVPacket* p
     Progress(us, input->pb ? avio_tell(input->pb) : packet->pos);
 }
 
+void TProgressWatchdog::BeginWait()
+{
+    m_waitFromNs = CpuNanoseconds();
+}
+
+void TProgressWatchdog::NoteTaken()
+{
+    const std::int64_t now = CpuNanoseconds();
+    m_sinceNs += now - m_waitFromNs;
+    m_waitFromNs = now;
+}
+
 void TProgressWatchdog::Stop()
 {
     {

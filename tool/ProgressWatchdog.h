@@ -46,6 +46,13 @@ public:
     void Progress(std::int64_t timeUs, std::int64_t position);
     // The same for a packet read from input.
     void NoteRead(const AVFormatContext* input, const AVPacket* packet);
+    // The reader starts waiting for a stream's thread to take packets. The
+    // processor time spent meanwhile counts as usual (a stream that never
+    // gets past a packet is as stuck as a reader), but what was spent up to
+    // a packet the stream took is excused (NoteTaken): it went into the
+    // packets read before.
+    void BeginWait();
+    void NoteTaken();
     // Reading is over; what follows (draining the encoders, the check) is
     // not watched.
     void Stop();
@@ -64,6 +71,7 @@ private:
     std::string m_partFile;
     std::atomic<std::int64_t> m_sinceNs;  // processor time at the last progress
     std::atomic<bool> m_stalled{false};
+    std::int64_t m_waitFromNs = 0;  // the reader's: processor time at the wait's start
     std::int64_t m_furthestTimeUs;
     std::int64_t m_furthestPosition = -1;
     std::mutex m_mutex;

@@ -2,9 +2,9 @@
 // output descriptions (StreamDescriptions), the choice of streams and their
 // decoders and encoders (StreamSetup), the output's container
 // (OutputMuxer), the pipeline of each stream (StreamPipeline, with its
-// FilterGraph and FrameTimeMender), the packet times (PacketTimeMender), the
-// status lines (ProgressReport) and the checks of what was read and written
-// (ConversionCheck).
+// FilterGraph and FrameTimeMender) in a thread of its own (StreamThreads),
+// the packet times (PacketTimeMender), the status lines (ProgressReport) and
+// the checks of what was read and written (ConversionCheck).
 #include "tool/TranscoderUnit.h"
 
 extern "C" {
@@ -32,6 +32,7 @@ extern "C" {
 #include "tool/StreamDescriptions.h"
 #include "tool/StreamPipeline.h"
 #include "tool/StreamSetup.h"
+#include "tool/StreamThreads.h"
 #include "tool/ThreadBudget.h"
 
 namespace {
@@ -50,6 +51,13 @@ double FileSize(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? static_cast<double>(st.st_size) : 0;
 }
 
+// The streams run beside each other when the run may use more than one
+// processor; on one, in the reader's thread as they always did.
+bool StreamsInThreads()
+{
+    return ThreadBudget() > 1;
+}
+
 class TTranscoder
 {
 public:
@@ -66,6 +74,9 @@ private:
     bool AddTagsAndCover();
     bool Convert();
     bool ReadAll();
+    bool TakeAll();
+    bool Hand(TStreamThread& stream, AVPacket* packet);
+    bool WatchWait(const TStreamThread& stream, std::uint64_t& taken);
     bool Finish();
     void Report(bool last);
 
@@ -76,12 +87,14 @@ private:
     TPipelines m_pipelines;
     const AVStream* m_soundInput = nullptr;  // the sound stream converted
     std::unique_ptr<TCoverPicture> m_cover;
+    std::unique_ptr<TStreamThreads> m_streams;  // goes before the pipelines
     std::unique_ptr<TProgressReport> m_progress;
     TProgressWatchdog m_watchdog;  // stops a reader that gets no further
 };
 
 TTranscoder::~TTranscoder()
 {
+    m_streams.reset();
     m_pipelines.clear();
     avformat_close_input(&m_in);
 }
@@ -191,14 +204,20 @@ bool TTranscoder::AddTagsAndCover()
 bool TTranscoder::Convert()
 {
     m_progress = std::make_unique<TProgressReport>();
-    const bool read = ReadAll();
-    m_watchdog.Stop();
-    if (!read)
+    m_streams = std::make_unique<TStreamThreads>(m_pipelines, StreamsInThreads(),
+                                                 [this] { m_output.StopWriting(); });
+    const bool read = ReadAll() && TakeAll();
+    if (!read) {
+        // A stream stuck in its packet stops at its next write; the watchdog
+        // ends the process should one not come back at all.
+        m_output.StopWriting();
+        m_streams->Stop();
+        m_watchdog.Stop();
         return false;
-    for (const auto& pipeline : m_pipelines) {
-        if (!pipeline->Finish())
-            return Fail(pipeline->Error());
     }
+    m_watchdog.Stop();
+    if (!m_streams->Finish([this] { Report(false); }))
+        return Fail(m_streams->Failure());
     std::string error;
     if (!m_output.Finish(error))
         return Fail(error);
@@ -212,9 +231,6 @@ bool TTranscoder::ReadAll()
     if (!packet)
         return Fail("Out of memory");
     TPacketTimeMender mender(m_in);
-    std::vector<TStreamPipeline*> byInput(m_in->nb_streams, nullptr);
-    for (const auto& pipeline : m_pipelines)
-        byInput[static_cast<std::size_t>(pipeline->Input()->index)] = pipeline.get();
     bool ok = true;
     while (ok) {
         const int rc = av_read_frame(m_in, packet);
@@ -232,12 +248,10 @@ bool TTranscoder::ReadAll()
         m_watchdog.NoteRead(m_in, packet);
         // Some demuxers (FLV) add streams in the middle of the file; those
         // were not chosen at open time and are passed over.
-        const auto index = static_cast<std::size_t>(packet->stream_index);
-        TStreamPipeline* pipeline =
-            packet->stream_index >= 0 && index < byInput.size() ? byInput[index] : nullptr;
-        if (pipeline) {
+        TStreamThread* stream = m_streams->ForInput(packet->stream_index);
+        if (stream) {
             mender.Mend(packet);
-            ok = pipeline->Feed(packet) || Fail(pipeline->Error());
+            ok = Hand(*stream, packet);
         }
         av_packet_unref(packet);
         if (ok)
@@ -247,12 +261,58 @@ bool TTranscoder::ReadAll()
     return ok;
 }
 
+// The reader waits while the stream's queue is full.
+bool TTranscoder::Hand(TStreamThread& stream, AVPacket* packet)
+{
+    if (!stream.HasRoom()) {
+        m_watchdog.BeginWait();
+        std::uint64_t taken = stream.Taken();
+        while (!stream.WaitForRoom(kStreamWait)) {
+            if (!WatchWait(stream, taken))
+                return false;
+        }
+        m_watchdog.NoteTaken();
+    }
+    return stream.Feed(packet) || Fail(m_streams->Failure());
+}
+
+// Once the input has ended, until every stream has taken its last packet.
+bool TTranscoder::TakeAll()
+{
+    m_streams->Close();
+    for (const auto& stream : m_streams->Streams()) {
+        m_watchdog.BeginWait();
+        std::uint64_t taken = stream->Taken();
+        while (!stream->WaitUntil(TStreamThread::TStage::Draining, kStreamWait)) {
+            if (!WatchWait(*stream, taken))
+                return false;
+        }
+    }
+    return true;
+}
+
+// A wait for a stream, with the status lines going on. A stream that gets
+// no further through its packets for the watchdog's bound of processor time
+// is stuck as a reader would be (one damaged packet can make a decoder hand
+// out pictures without end).
+bool TTranscoder::WatchWait(const TStreamThread& stream, std::uint64_t& taken)
+{
+    if (m_watchdog.Stalled())
+        return Fail(m_watchdog.Reason());
+    if (stream.Taken() != taken) {
+        taken = stream.Taken();
+        m_watchdog.NoteTaken();
+    }
+    Report(false);
+    return true;
+}
+
 void TTranscoder::Report(bool last)
 {
     if (!m_progress->Due(last))
         return;
     const double size = last ? FileSize(m_file.TemporaryPath()) : m_output.BytesWritten();
-    m_progress->Print(m_pipelines, last, size, m_output.HeaderBytes());
+    m_progress->Print(m_streams->Progress(), last, size, m_output.HeaderBytes());
 }
 
 // The checks of what was read and written, then the real name.

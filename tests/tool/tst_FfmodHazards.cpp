@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "base/ToolEnvironment.h"
 #include "convert/ToolOutputLinesUnit.h"
 #include "tests/tool/FfmodTestTools.h"
 
@@ -76,6 +77,7 @@ private slots:
     void soundStreamLost();
     void layoutChange_data();
     void layoutChange();
+    void stalledReading_data();
     void stalledReading();
     void wavThroughFifo();
 
@@ -258,11 +260,20 @@ void TFfmodHazardsTest::layoutChange()
     QVERIFY2(qAbs(DurationOf(probe) - 2.0) < 0.3, qPrintable(QString::number(DurationOf(probe))));
 }
 
+void TFfmodHazardsTest::stalledReading_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::newRow("streams in threads of their own") << 2;
+    QTest::newRow("one thread") << 1;
+}
+
 // An AVI with six bits of its header flipped: its reader creeps on, then
-// reads the same stretch again and again. The bound is made smaller than the
-// tool's 10 s only to spare the test's time.
+// reads the same stretch again and again, and its pictures' times make the
+// picture stream repeat frames for hours. The bound is made smaller than
+// the tool's 10 s only to spare the test's time.
 void TFfmodHazardsTest::stalledReading()
 {
+    QFETCH(int, threads);
     QVERIFY(MakeMedia({"-f",
                        "lavfi",
                        "-i",
@@ -301,6 +312,7 @@ void TFfmodHazardsTest::stalledReading()
     process.setStandardInputFile(QProcess::nullDevice());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("FFMOD_STALL_CPU_SECONDS", "2");
+    env.insert(ToolThreadsVariable, QString::number(threads));
     process.setProcessEnvironment(env);
     process.start(kTool, ConvertArgs(input, "-vcodec mpeg2video -r 29.97 -acodec mp2", out));
     QVERIFY(process.waitForFinished(120000));
