@@ -307,6 +307,10 @@ void TestMainWindow::selectAgainDisablesOk()
     QVERIFY(f.OkEnabled());
     formats->setCurrentIndex(0);
     QVERIFY(!f.OkEnabled());
+    // The formats after the table's own count as chosen formats too.
+    formats->setCurrentIndex(formats->count() - 1);
+    QCOMPARE(formats->currentText(), QStringLiteral("Opus Audio (OPUS)"));
+    QVERIFY(f.OkEnabled());
 }
 
 void TestMainWindow::settingsListsNeverChangeOk()
