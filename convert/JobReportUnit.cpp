@@ -12,13 +12,21 @@ const std::regex& EncoderName()
 {
     static const std::regex name(
         "(^|\\b(?:by|than|what|fit) )(libmp3lame|libvorbis|vorbis|wmav2|pcm_[a-z0-9]+|aac|ac3|mp2|"
-        "libopencore_amrnb|mpeg4|libxvid|mpeg1video|mpeg2video|libx264|h263|flv|wmv2)\\b");
+        "libopencore_amrnb|mpeg4|libxvid|mpeg1video|mpeg2video|libx264|h263|flv|wmv2|flac|libopus|"
+        "libvpx-vp9|libx265|libsvtav1)\\b");
     return name;
 }
 
 bool IsBitRateThatDoesNotApply(const std::string& note)
 {
     return note.find("does not apply to") != std::string::npos;
+}
+
+// Why the bit rate does not apply, in the tool's words: "lossless" for
+// "... does not apply to flac (lossless): ...", else "uncompressed".
+std::string WholeSoundKind(const std::string& note)
+{
+    return note.find("(lossless)") != std::string::npos ? "lossless" : "uncompressed";
 }
 
 std::string Entry(const std::string& input, const std::string& text)
@@ -64,10 +72,11 @@ void TJobReport::AddNotes(const std::string& input, const TStringList& notes)
 {
     for (const std::string& note : notes) {
         if (IsBitRateThatDoesNotApply(note)) {
-            // Uncompressed audio has no bit rate to choose: one line for the
-            // job, and none when the bit rate was the input's own.
+            // Uncompressed and lossless audio have no bit rate to choose: one
+            // line for the job, and none when the bit rate was the input's own.
             const std::string text = (m_format.empty() ? std::string("The format") : m_format) +
-                                     " is uncompressed: the bit rate does not apply";
+                                     " is " + WholeSoundKind(note) +
+                                     ": the bit rate does not apply";
             if (m_bitRate == TBitRateSource::Chosen &&
                 std::find(m_jobNotes.begin(), m_jobNotes.end(), text) == m_jobNotes.end())
                 m_jobNotes.push_back(text);

@@ -98,6 +98,14 @@ const std::array<TSettingsRow, SettingsRowCount> SettingsTable = {{
     {"VideoResolutionList", "1024x768", "-s 1024x768", ""},
     {"VideoResolutionList", "1280x720", "-s 1280x720", ""},
     {"VideoResolutionList", "1920x1080", "-s 1920x1080", ""},
+    // 87..92: the formats added after the original table, each shown after
+    // the last item of its list
+    {"AudioFormatsForOutput", "Free Lossless Audio Codec (FLAC)", "-vn -acodec flac", "flac"},
+    {"AudioFormatsForOutput", "Opus Audio (OPUS)", "-vn -acodec libopus", "opus"},
+    {"VideoFormatsForOutput", "WebM Video VP9 + Opus (WEBM)", "-vcodec libvpx-vp9 -acodec libopus", "webm"},
+    {"VideoFormatsForOutput", "Matroska Video H.264 + AAC (MKV)", "-vcodec libx264 -acodec libfaac", "mkv"},
+    {"VideoFormatsForOutput", "MPEG-4 HEVC Video H.265 (MP4)", "-vcodec libx265 -vtag hvc1 -acodec libfaac", "mp4"},
+    {"VideoFormatsForOutput", "AV1 Video + Opus (WEBM)", "-vcodec libsvtav1 -acodec libopus", "webm"},
 }};
 // clang-format on
 

@@ -15,9 +15,12 @@ struct TSettingsRow
     const char* Extension;
 };
 
-inline constexpr int SettingsRowCount = 87;
+// Rows 0..86 are the original table, whose numbers and texts never change;
+// the rows after them add formats, each after the last item of its list, so a
+// list's items are its rows in table order, not one contiguous run.
+inline constexpr int OriginalSettingsRowCount = 87;
+inline constexpr int SettingsRowCount = 93;
 inline constexpr int SettingsColumnCount = 4;
-inline constexpr int FirstVideoFormatRow = 31;
 
 extern const std::array<TSettingsRow, SettingsRowCount> SettingsTable;
 

@@ -22,7 +22,7 @@ bool IsBlank(std::string_view text)
     return TrimString(text).empty();
 }
 
-// A decimal row number 0..86, or -1.
+// A decimal row number of the table, or -1.
 int ParseRowNumber(const std::string& text)
 {
     if (text.empty() || text.size() > 3 ||

@@ -23,7 +23,7 @@ public:
     // The row of ItemText in ControlName's list, or -1 when no row matches.
     int FindSettingsRow(std::string_view controlName, std::string_view itemText) const;
 
-    // Column COLUMN of each listed row; an entry that is not a row number 0..86
+    // Column COLUMN of each listed row; an entry that is not a row number of the table
     // is skipped, a column outside 0..3 reads as an empty cell. Values is
     // emptied first; false when it stays empty.
     bool GetSettingsColumn(const TStringList& rows, int column, TStringList& values) const;

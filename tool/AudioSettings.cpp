@@ -29,7 +29,14 @@ int ChooseSampleRate(const AVCodec* codec, const AVCodecContext* dec, const TToo
         rates = {48000};  // what a DVD player plays
     if (muxer == "flv" && codec->id == AV_CODEC_ID_MP3)
         rates = {44100, 22050, 11025};  // the only MP3 rates Flash video has
-    if (!rates.empty()) {
+    const int onlyRate = OnlySampleRate(encName);
+    if (onlyRate) {
+        if (rate != onlyRate)
+            WriteLine("Sample rate " + std::to_string(rate) + " Hz is not supported by " + encName +
+                      " (Opus always encodes at " + std::to_string(onlyRate) + " Hz): using " +
+                      std::to_string(onlyRate) + " Hz");
+        rate = onlyRate;
+    } else if (!rates.empty()) {
         const int nearest = static_cast<int>(NearestValue(rate, rates));
         if (nearest != rate)
             WriteLine("Sample rate " + std::to_string(rate) + " Hz is not supported by " + encName +
@@ -69,7 +76,11 @@ int ChooseChannels(const AVCodec* codec, const AVCodecContext* dec, const TToolO
                   " takes: using " + std::to_string(maxChannels));
         channels = maxChannels;
     }
-    if (channels == dec->ch_layout.nb_channels && dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
+    const std::uint64_t requiredMask = RequiredChannelMask(encName, channels);
+    if (requiredMask)
+        av_channel_layout_from_mask(&layout, requiredMask);
+    else if (channels == dec->ch_layout.nb_channels &&
+             dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
         av_channel_layout_copy(&layout, &dec->ch_layout);
     else
         av_channel_layout_default(&layout, channels);
@@ -111,6 +122,9 @@ void ChooseBitRate(const AVCodec* codec, const AVCodecContext* dec, const AVStre
     const int channels = choice.Channels;
     const bool isVorbis = encName == "libvorbis" || encName == "vorbis";
     const bool isPcm = codec->id >= AV_CODEC_ID_PCM_S16LE && codec->id < AV_CODEC_ID_ADPCM_IMA_QT;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec->id);
+    const bool isLossless = !isPcm && descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS) &&
+                            !(descriptor->props & AV_CODEC_PROP_LOSSY);
     const bool takesQuality = isVorbis || encName == "libmp3lame" || encName == "aac";
     std::int64_t bitRate = 0;  // 0: the encoder's default
     bool useQuality = false;
@@ -137,10 +151,12 @@ void ChooseBitRate(const AVCodec* codec, const AVCodecContext* dec, const AVStre
             fromInput = true;
         }
     }
-    if (isPcm) {
+    if (isPcm || isLossless) {
+        // The sound is kept whole: there is no rate to choose.
         if (options.AudioBitRate.IsGiven())
             WriteLine("The bit rate does not apply to " + encName +
-                      " (uncompressed): the audio keeps its full rate");
+                      (isPcm ? " (uncompressed): the audio keeps its full rate"
+                             : " (lossless): the audio is kept whole"));
         bitRate = 0;
         useQuality = false;
     }
@@ -161,6 +177,7 @@ void ChooseBitRate(const AVCodec* codec, const AVCodecContext* dec, const AVStre
         bitRate = bounded;
     }
     choice.BitRate = bitRate;
+    choice.Whole = isPcm || isLossless;
     choice.UseQuality = useQuality;
     choice.Quality = quality;
 }

@@ -22,6 +22,7 @@ struct TAudioChoice
     AVChannelLayout Layout{};
     AVSampleFormat Format = AV_SAMPLE_FMT_NONE;
     std::int64_t BitRate = 0;  // 0: the encoder's default
+    bool Whole = false;        // uncompressed or lossless: there is no bit rate
     bool UseQuality = false;
     double Quality = 0;
 

@@ -1,5 +1,9 @@
 #include "tool/EncoderLimits.h"
 
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -65,6 +69,10 @@ void AudioBitRateRange(const std::string& encoder, int sampleRate, int channels,
         // The real bounds depend on rate and channels; opening the encoder tells.
         lowest = 8000;
         highest = 500000;
+    } else if (encoder == "libopus") {
+        // Opus codes 6 to 510 kbit/s; libopus takes at most 256 kbit/s a channel.
+        lowest = 6000;
+        highest = std::min<std::int64_t>(510000, static_cast<std::int64_t>(256000) * channels);
     }
 }
 
@@ -75,7 +83,7 @@ int MaxAudioChannels(const std::string& encoder)
         return 2;
     if (encoder == "libopencore_amrnb")
         return 1;
-    if (encoder == "libvorbis")
+    if (encoder == "libvorbis" || encoder == "libopus" || encoder == "flac")
         return 8;
     return 0;
 }
@@ -87,6 +95,24 @@ std::vector<std::int64_t> AllowedSampleRates(const std::string& encoder)
     if (encoder == "libopencore_amrnb")
         return {8000};
     return {};
+}
+
+int OnlySampleRate(const std::string& encoder)
+{
+    return encoder == "libopus" ? 48000 : 0;
+}
+
+std::uint64_t RequiredChannelMask(const std::string& encoder, int channels)
+{
+    // Above two channels libopus writes the Vorbis channel order (mapping
+    // family 1) and refuses any other layout of that count, such as the
+    // 5.1(side) of most films.
+    if (encoder != "libopus" || channels <= 2 || channels > 8)
+        return 0;
+    static const std::uint64_t kVorbisOrder[] = {
+        AV_CH_LAYOUT_SURROUND,     AV_CH_LAYOUT_QUAD,    AV_CH_LAYOUT_5POINT0_BACK,
+        AV_CH_LAYOUT_5POINT1_BACK, AV_CH_LAYOUT_6POINT1, AV_CH_LAYOUT_7POINT1};
+    return kVorbisOrder[channels - 3];
 }
 
 TFrameSize NearestFrameSize(const std::string& encoder, TFrameSize wanted, bool evenDimensions)

@@ -26,6 +26,14 @@ int MaxAudioChannels(const std::string& encoder);
 // Sample rates for encoders that publish no list of their own; empty: any.
 std::vector<std::int64_t> AllowedSampleRates(const std::string& encoder);
 
+// The one sample rate an encoder codes at whatever it is given (Opus: 48000);
+// 0 when it takes others.
+int OnlySampleRate(const std::string& encoder);
+
+// The channel layout (a mask of AV_CH_* bits) an encoder needs for that many
+// channels, whatever the input's layout; 0 when it takes the input's.
+std::uint64_t RequiredChannelMask(const std::string& encoder, int channels);
+
 // The frame size an encoder can code that is nearest to wanted: one of H.263's
 // five picture sizes, the least and largest sizes of MPEG-1/2, VP9, HEVC and
 // AV1, and even dimensions for 4:2:0 encoders.

@@ -164,8 +164,8 @@ TCodecContext TStreamSetup::OpenAudioEncoder(const AVCodecContext* dec, const AV
         enc->sample_fmt = audio.Format;
         enc->time_base = AVRational{1, rate};
         enc->thread_count = EncoderThreadCount();
-        if (tryRate > 0)
-            enc->bit_rate = tryRate;
+        if (tryRate > 0 || audio.Whole)
+            enc->bit_rate = tryRate;  // a whole sound has none, not the 128k default
         if (audio.UseQuality) {
             enc->flags |= AV_CODEC_FLAG_QSCALE;
             enc->global_quality = static_cast<int>(std::lround(audio.Quality * FF_QP2LAMBDA));

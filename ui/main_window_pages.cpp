@@ -116,12 +116,15 @@ void TMainWindow::TabSheet3Show()
 
 namespace {
 
-bool FormatChosen(const QComboBox* list, int firstRow)
+// The list's chosen item is a format: its row, found by the list's name and
+// the item's text as the jobs find it, has arguments other than "ERROR".
+bool FormatChosen(const QComboBox* list)
 {
-    const int index = list->currentIndex();
-    if (index < 0 || firstRow + index >= SettingsRowCount)
+    if (list->currentIndex() < 0)
         return false;
-    return std::string(SettingsCell(firstRow + index, 2)) != "ERROR";
+    const int row =
+        TTranslateForm().FindSettingsRow(FromQ(list->objectName()), FromQ(list->currentText()));
+    return row >= 0 && std::string(SettingsCell(row, 2)) != "ERROR";
 }
 
 }  // namespace
@@ -129,14 +132,13 @@ bool FormatChosen(const QComboBox* list, int firstRow)
 bool TMainWindow::AudioEnableOkBtn() const
 {
     return !TrimString(FromQ(m_Ui->PatchHereForAudioOut->text())).empty() &&
-           FormatChosen(m_Ui->AudioFormatsForOutput, 0) && m_Ui->InputFiles->count() > 0;
+           FormatChosen(m_Ui->AudioFormatsForOutput) && m_Ui->InputFiles->count() > 0;
 }
 
 bool TMainWindow::VideoEnableOkBtn() const
 {
     return !TrimString(FromQ(m_Ui->PatchHereForVideoOut->text())).empty() &&
-           FormatChosen(m_Ui->VideoFormatsForOutput, FirstVideoFormatRow) &&
-           m_Ui->InputFiles->count() > 0;
+           FormatChosen(m_Ui->VideoFormatsForOutput) && m_Ui->InputFiles->count() > 0;
 }
 
 bool TMainWindow::DownloadEnableOkBtn() const

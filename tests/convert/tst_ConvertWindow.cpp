@@ -303,6 +303,12 @@ private slots:
         QTest::newRow("MP3 holds two")
             << "MPEG Layer-3 (MP3)"
             << "mp3" << 2 << "surround.flac: 6 channels are more than MP3 takes: using 2";
+        QTest::newRow("FLAC") << "Free Lossless Audio Codec (FLAC)"
+                              << "flac" << 6 << QString();
+        QTest::newRow("Opus") << "Opus Audio (OPUS)"
+                              << "opus" << 6
+                              << "surround.flac: Sample rate 44100 Hz is not supported by OPUS "
+                                 "(Opus always encodes at 48000 Hz): using 48000 Hz";
     }
     void sameAsInputKeepsTheChannels()
     {
@@ -430,6 +436,27 @@ private slots:
         QTest::newRow("WAV, the input's bit rate") << "Waveform Audio Format (WAV)"
                                                    << "Same As Input"
                                                    << "Same As Input" << QStringList() << 2;
+        // Lossless likewise, in its own word.
+        QTest::newRow("FLAC, a chosen bit rate")
+            << "Free Lossless Audio Codec (FLAC)"
+            << "48000 kHz"
+            << "128 kbit" << QStringList{"FLAC is lossless: the bit rate does not apply"} << 2;
+        QTest::newRow("FLAC, the input's bit rate") << "Free Lossless Audio Codec (FLAC)"
+                                                    << "Same As Input"
+                                                    << "Same As Input" << QStringList() << 1;
+        // Opus codes at 48 kHz only, and at most 510 kbit/s.
+        QTest::newRow("Opus from 44.1 kHz, the input's bit rate")
+            << "Opus Audio (OPUS)"
+            << "Same As Input"
+            << "Same As Input"
+            << QStringList{"first.take.wav: Sample rate 44100 Hz is not supported by OPUS (Opus "
+                           "always encodes at 48000 Hz): using 48000 Hz",
+                           "first.take.wav: The input's audio bit rate 1411 kb/s is not supported "
+                           "by OPUS at 48000 Hz: using 510 kb/s"}
+            << 1;
+        QTest::newRow("Opus at 48 kHz, 128k") << "Opus Audio (OPUS)"
+                                              << "48000 kHz"
+                                              << "128 kbit" << QStringList() << 2;
     }
     void settingNotesOnSuccess()
     {
@@ -519,12 +546,18 @@ private slots:
             {40, {"h263", "aac"}},
             {41, {"h263", "aac"}},
             {42, {"wmv2", "wmav2"}},
+            {87, {"flac"}},
+            {88, {"opus"}},
+            {89, {"vp9", "opus"}},
+            {90, {"h264", "aac"}},
+            {91, {"hevc", "aac"}},
+            {92, {"av1", "opus"}},
         };
         for (int row = 1; row < SettingsRowCount; ++row) {
             const QString control = QString::fromUtf8(SettingsCell(row, 0));
             const bool audio = control == QLatin1String("AudioFormatsForOutput");
-            if (!audio &&
-                (control != QLatin1String("VideoFormatsForOutput") || row == FirstVideoFormatRow))
+            const bool format = audio || control == QLatin1String("VideoFormatsForOutput");
+            if (!format || QByteArray(SettingsCell(row, 2)) == "ERROR")
                 continue;
             const QString item = QString::fromUtf8(SettingsCell(row, 1));
             QTest::addRow("%s", qPrintable(item))

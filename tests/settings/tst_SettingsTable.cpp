@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QSet>
 #include <QTest>
 
@@ -14,22 +15,34 @@ class TestSettingsTable : public QObject
 private slots:
     // A wrong cell shows up as a broken group, a stray extension or a
     // placeholder in the wrong place; these checks look for exactly that.
+    // The original rows form contiguous groups; the formats added after them
+    // join their list at its end.
     void groupsAreContiguousWithPlaceholderFirst_data()
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
+        QTest::addColumn<QList<int>>("added");
         QTest::addColumn<QString>("placeholder");
-        QTest::newRow("audio formats") << "AudioFormatsForOutput" << 0 << 6 << "Select...";
-        QTest::newRow("audio frequencies") << "AudioFrequenciesList" << 7 << 14 << "Same As Input";
-        QTest::newRow("audio bit rates") << "AudioBitrateList" << 15 << 27 << "Same As Input";
-        QTest::newRow("audio channels") << "AudioChannelsModeList" << 28 << 30 << "Same As Input";
-        QTest::newRow("video formats") << "VideoFormatsForOutput" << 31 << 42 << "Select...";
+        const QList<int> none;
+        QTest::newRow("audio formats")
+            << "AudioFormatsForOutput" << 0 << 6 << QList<int>{87, 88} << "Select...";
+        QTest::newRow("audio frequencies")
+            << "AudioFrequenciesList" << 7 << 14 << none << "Same As Input";
+        QTest::newRow("audio bit rates")
+            << "AudioBitrateList" << 15 << 27 << none << "Same As Input";
+        QTest::newRow("audio channels")
+            << "AudioChannelsModeList" << 28 << 30 << none << "Same As Input";
+        QTest::newRow("video formats")
+            << "VideoFormatsForOutput" << 31 << 42 << QList<int>{89, 90, 91, 92} << "Select...";
         QTest::newRow("video audio bit rates")
-            << "VideoAudioBitrateList" << 43 << 55 << "Same As Input";
-        QTest::newRow("video channels") << "VideoChannelsModeList" << 56 << 58 << "Same As Input";
-        QTest::newRow("video bit rates") << "VideoVideoBitrateList" << 59 << 70 << "Same As Input";
-        QTest::newRow("frame sizes") << "VideoResolutionList" << 71 << 86 << "Same As Input";
+            << "VideoAudioBitrateList" << 43 << 55 << none << "Same As Input";
+        QTest::newRow("video channels")
+            << "VideoChannelsModeList" << 56 << 58 << none << "Same As Input";
+        QTest::newRow("video bit rates")
+            << "VideoVideoBitrateList" << 59 << 70 << none << "Same As Input";
+        QTest::newRow("frame sizes")
+            << "VideoResolutionList" << 71 << 86 << none << "Same As Input";
     }
 
     void groupsAreContiguousWithPlaceholderFirst()
@@ -37,14 +50,101 @@ private slots:
         QFETCH(QString, control);
         QFETCH(int, first);
         QFETCH(int, last);
+        QFETCH(QList<int>, added);
         QFETCH(QString, placeholder);
         TStringList rows;
         QVERIFY(TTranslateForm().GetSettingsRows(control.toStdString(), rows));
         TStringList expected;
         for (int r = first; r <= last; ++r)
             expected.push_back(std::to_string(r));
+        for (int r : added)
+            expected.push_back(std::to_string(r));
         QCOMPARE(rows, expected);
         QCOMPARE(QString(SettingsTable[size_t(first)].ItemText), placeholder);
+    }
+
+    void originalRowsAreUnchanged()
+    {
+        // Every cell of rows 0..86, as the original table has them: a row
+        // moved, renumbered or retyped changes this digest.
+        QCryptographicHash digest(QCryptographicHash::Sha256);
+        for (int r = 0; r < OriginalSettingsRowCount; ++r) {
+            for (int c = 0; c < SettingsColumnCount; ++c) {
+                digest.addData(QByteArray(SettingsCell(r, c)));
+                digest.addData(QByteArray(c + 1 < SettingsColumnCount ? "\t" : "\n"));
+            }
+        }
+        QCOMPARE(digest.result().toHex(),
+                 QByteArray("e9e69ac4fb29dd8ca70a1080ef93a502d75a799149f9eef08ad463bfb4653f3f"));
+    }
+
+    void addedFormats_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("FLAC") << 87 << "AudioFormatsForOutput"
+                              << "Free Lossless Audio Codec (FLAC)"
+                              << "-vn -acodec flac"
+                              << "flac";
+        QTest::newRow("Opus") << 88 << "AudioFormatsForOutput"
+                              << "Opus Audio (OPUS)"
+                              << "-vn -acodec libopus"
+                              << "opus";
+        QTest::newRow("WebM VP9") << 89 << "VideoFormatsForOutput"
+                                  << "WebM Video VP9 + Opus (WEBM)"
+                                  << "-vcodec libvpx-vp9 -acodec libopus"
+                                  << "webm";
+        QTest::newRow("Matroska") << 90 << "VideoFormatsForOutput"
+                                  << "Matroska Video H.264 + AAC (MKV)"
+                                  << "-vcodec libx264 -acodec libfaac"
+                                  << "mkv";
+        QTest::newRow("HEVC") << 91 << "VideoFormatsForOutput"
+                              << "MPEG-4 HEVC Video H.265 (MP4)"
+                              << "-vcodec libx265 -vtag hvc1 -acodec libfaac"
+                              << "mp4";
+        QTest::newRow("AV1") << 92 << "VideoFormatsForOutput"
+                             << "AV1 Video + Opus (WEBM)"
+                             << "-vcodec libsvtav1 -acodec libopus"
+                             << "webm";
+    }
+
+    void addedFormats()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, control);
+        QFETCH(QString, item);
+        QFETCH(QString, arguments);
+        QFETCH(QString, extension);
+        QCOMPARE(QString(SettingsCell(row, 0)), control);
+        QCOMPARE(QString(SettingsCell(row, 1)), item);
+        QCOMPARE(QString(SettingsCell(row, 2)), arguments);
+        QCOMPARE(QString(SettingsCell(row, 3)), extension);
+        // The job finds the row by its list and item text, as for any other.
+        QCOMPARE(TTranslateForm().FindSettingsRow(control.toStdString(), item.toStdString()), row);
+        // The added video formats keep the input's frame rate.
+        QVERIFY(!arguments.contains("-r "));
+    }
+
+    void addedItemsFollowTheListsOwn()
+    {
+        TTranslateForm form;
+        TStringList rows;
+        TStringList items;
+        QVERIFY(form.GetSettingsRows("AudioFormatsForOutput", rows));
+        QVERIFY(form.GetSettingsColumn(rows, 1, items));
+        QCOMPARE(items.size(), size_t(9));
+        QCOMPARE(items[6], std::string("Dolby Digital DVD Audio (AC3)"));
+        QCOMPARE(items[7], std::string("Free Lossless Audio Codec (FLAC)"));
+        QCOMPARE(items[8], std::string("Opus Audio (OPUS)"));
+        QVERIFY(form.GetSettingsRows("VideoFormatsForOutput", rows));
+        QVERIFY(form.GetSettingsColumn(rows, 1, items));
+        QCOMPARE(items.size(), size_t(16));
+        QCOMPARE(items[11], std::string("Windows Media Video (WMV)"));
+        QCOMPARE(items[12], std::string("WebM Video VP9 + Opus (WEBM)"));
+        QCOMPARE(items[15], std::string("AV1 Video + Opus (WEBM)"));
     }
 
     void placeholdersAndErrorRows()
@@ -66,8 +166,10 @@ private slots:
             formats << r;
         for (int r = 32; r <= 42; ++r)
             formats << r;
-        QCOMPARE(extensionRows, formats);  // the 17 output formats and nothing else
-        for (int r = 1; r <= 6; ++r)
+        for (int r = OriginalSettingsRowCount; r < SettingsRowCount; ++r)
+            formats << r;
+        QCOMPARE(extensionRows, formats);  // the 23 output formats and nothing else
+        for (int r : {1, 2, 3, 4, 5, 6, 87, 88})
             QVERIFY(QByteArray(SettingsTable[size_t(r)].ToolArguments).startsWith("-vn"));
 
         QCOMPARE(QByteArray(SettingsCell(7, 2)), QByteArray("-ar [KHZ]"));
@@ -102,7 +204,7 @@ private slots:
         TTranslateForm form;
         TStringList rows{"stale"};
         QVERIFY(form.GetSettingsRows("audioformatsforoutput", rows));
-        QCOMPARE(rows, (TStringList{"0", "1", "2", "3", "4", "5", "6"}));
+        QCOMPARE(rows, (TStringList{"0", "1", "2", "3", "4", "5", "6", "87", "88"}));
         QVERIFY(!form.GetSettingsRows(" AudioFormatsForOutput", rows));
         QVERIFY(rows.empty());
         rows = {"stale"};
@@ -146,8 +248,9 @@ private slots:
         QTest::newRow("empty cell counts") << TStringList{"0"} << 3 << true << TStringList{""};
         QTest::newRow("no rows") << TStringList{} << 1 << false << TStringList{};
         QTest::newRow("bad entries skipped")
-            << TStringList{"x", "87", "-1", "", "4"} << 3 << true << TStringList{"wav"};
-        QTest::newRow("only bad entries") << TStringList{"87", "1a"} << 1 << false << TStringList{};
+            << TStringList{"x", "93", "-1", "", "4"} << 3 << true << TStringList{"wav"};
+        QTest::newRow("only bad entries") << TStringList{"93", "1a"} << 1 << false << TStringList{};
+        QTest::newRow("an added row") << TStringList{"88"} << 3 << true << TStringList{"opus"};
         QTest::newRow("column outside")
             << TStringList{"1", "2"} << 4 << true << TStringList{"", ""};
     }

@@ -73,7 +73,8 @@ private slots:
         QCOMPARE(label->text(), QString("Select Files to Convert"));
         QCOMPARE(button->text(), QString("Browse"));
         QCOMPARE(link->text(), QString("http://"));
-        QCOMPARE(formats->count(), 7);
+        QCOMPARE(formats->count(), 9);  // the table's seven, then FLAC and Opus
+        QCOMPARE(formats->itemText(8), QString("Opus Audio (OPUS)"));
         QCOMPARE(formats->currentIndex(), 0);
         QCOMPARE(formats->currentText(), QString("Select..."));
         QCOMPARE(frames->count(), 16);

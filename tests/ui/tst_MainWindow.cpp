@@ -249,7 +249,7 @@ void TestMainWindow::initialState()
         QCOMPARE(f.Window->SelectedFolder(page), current);
     }
     QCOMPARE(f.Window->SelectedItemText("AudioFormatsForOutput"), std::string("Select..."));
-    QCOMPARE(f.Find<QComboBox>("AudioFormatsForOutput")->count(), 7);
+    QCOMPARE(f.Find<QComboBox>("AudioFormatsForOutput")->count(), 9);  // with FLAC and Opus
     QCOMPARE(f.Window->SelectedItemText("VideoResolutionList"), std::string("Same As Input"));
     QCOMPARE(f.Find<QComboBox>("VideoResolutionList")->count(), 16);
     QCOMPARE(f.Window->UrlForDownloadText(), std::string("http://"));
@@ -307,6 +307,10 @@ void TestMainWindow::selectAgainDisablesOk()
     QVERIFY(f.OkEnabled());
     formats->setCurrentIndex(0);
     QVERIFY(!f.OkEnabled());
+    // The formats after the table's own count as chosen formats too.
+    formats->setCurrentIndex(formats->count() - 1);
+    QCOMPARE(formats->currentText(), QStringLiteral("Opus Audio (OPUS)"));
+    QVERIFY(f.OkEnabled());
 }
 
 void TestMainWindow::settingsListsNeverChangeOk()
