@@ -147,7 +147,11 @@ TMp3ReservoirJoin::TMp3ReservoirJoin(int frameSamples)
 
 int TMp3ReservoirJoin::LeadInFrames() const
 {
-    return 4 * m_framesPer1152;
+    // Four frames cover the encoder's delay and analysis, but a fresh encoder
+    // starts with an empty reservoir and its own rate history: on test sounds
+    // its frames after the join lost up to 0.24 dB of signal-to-noise with 12
+    // frames of lead-in, 0.1 dB with 32, 0.03 dB with 48.
+    return 48 * m_framesPer1152;
 }
 
 int TMp3ReservoirJoin::JoinCandidates() const
