@@ -347,6 +347,11 @@ void TPacketJoinTest::splitMatchesOneEncoder()
         qPrintable(
             QStringLiteral("%1 near joins, %2 elsewhere").arg(seam.NearJoins).arg(seam.Elsewhere)));
     QCOMPARE(DecodeComplaints(o.SplitPath), QString());
+    // The clicks fall near the block edges and make the AAC encoder switch
+    // to short windows there: the joins move past them.
+    QFETCH(QString, signal);
+    if (!mp3 && signal == QLatin1String("clicks"))
+        QVERIFY(o.Stats.Moved > 0);
     if (mp3) {
         // The muxer's header counts the joined frames and states the
         // encoder's delay and the padding of the last frame.
