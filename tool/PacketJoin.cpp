@@ -1,6 +1,9 @@
 #include "tool/PacketJoin.h"
 
+#include <string>
+
 #include "tool/FixedFrameJoin.h"
+#include "tool/Mp3ReservoirJoin.h"
 
 namespace {
 
@@ -15,6 +18,14 @@ std::unique_ptr<TPacketJoin> MakePacketJoin(const AVCodecContext* encoder)
 {
     if (!encoder || encoder->codec_type != AVMEDIA_TYPE_AUDIO || encoder->frame_size <= 0)
         return nullptr;
+    // FFmpeg's wrapper gives LAME its own output rate as input rate: LAME
+    // never resamples here, so its frames sit on the stream's grid.
+    if (encoder->codec_id == AV_CODEC_ID_MP3 && encoder->codec &&
+        std::string(encoder->codec->name) == "libmp3lame")
+        return std::make_unique<TMp3ReservoirJoin>(encoder->frame_size);
+    // FFmpeg's AAC encoder joins cleanly on agreeing long windows
+    // (TAacWindowJoin), but its blocks lose up to 1.8 dB of signal-to-noise
+    // against one encoder: it keeps one encoder until that is understood.
     const int period = FixedFramePeriod(encoder);
     if (period > 0 && period <= MaximumGridPeriod)
         return std::make_unique<TFixedFrameJoin>(period);
