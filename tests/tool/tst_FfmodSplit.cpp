@@ -1,8 +1,9 @@
 // The built tool sharing one sound stream's encoding out over several
 // threads: AC-3, WMA and MP2 coded in blocks must give the very file one
-// encoder gives, at every join, for every kind of sound, and a run stopped
-// midway must leave nothing. Small blocks ($FFMOD_SPLIT_BLOCK_FRAMES) give a
-// short input many joins; $FFMOD_SPLIT_JOINS tells where they fell.
+// encoder gives, at every join, for every kind of sound; MP3 must be as good
+// as one encoder's; and a run stopped midway must leave nothing. Small blocks
+// ($FFMOD_SPLIT_BLOCK_FRAMES) give a short input many joins; $FFMOD_SPLIT_JOINS tells where they
+// fell.
 #include <QtTest>
 
 #include <QProcess>
@@ -12,6 +13,7 @@
 
 #include <csignal>
 
+#include "tests/support/SoundMeasures.h"
 #include "tests/tool/FfmodTestTools.h"
 
 namespace {
@@ -81,6 +83,8 @@ private slots:
     void initTestCase();
     void sameAsOneEncoder_data();
     void sameAsOneEncoder();
+    void mp3AsGoodAsOneEncoder_data();
+    void mp3AsGoodAsOneEncoder();
     void shortInputKeepsOneEncoder();
     void stopMidway();
     void fullDisk();
@@ -218,6 +222,66 @@ void TFfmodSplitTest::sameAsOneEncoder()
         QVERIFY2(pcm == onePcm, "the decoded sound differs from one encoder's");
         QVERIFY2(ReadAll(split) == oneBytes, "the file differs from one encoder's");
     }
+}
+
+void TFfmodSplitTest::mp3AsGoodAsOneEncoder_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<QString>("bitRate");
+    for (const char* bitRate : {"64k", "128k", "320k"}) {
+        QTest::addRow("music, 44.1 kHz stereo, %s", bitRate)
+            << "music44.wav" << 2 << 44100 << bitRate;
+        QTest::addRow("speech, 48 kHz mono, %s", bitRate)
+            << "speech48.wav" << 1 << 48000 << bitRate;
+        QTest::addRow("clicks, 44.1 kHz stereo, %s", bitRate)
+            << "clicks44.wav" << 2 << 44100 << bitRate;
+    }
+}
+
+// MP3 blocks keep the bit reservoir: the joined file is no exact copy of
+// one encoder's, but it must decode to as many samples, as close to the
+// source, and show no seam where the blocks meet.
+void TFfmodSplitTest::mp3AsGoodAsOneEncoder()
+{
+    QFETCH(QString, input);
+    QFETCH(int, channels);
+    QFETCH(int, rate);
+    QFETCH(QString, bitRate);
+    const QString dir = FreshDir("mp3");
+    const QString settings = "-vn -acodec libmp3lame -ab " + bitRate;
+    const QString one = dir + "/one.mp3";
+    const QString split = dir + "/split.mp3";
+    QStringList joins;
+    TRun run = Convert(In(input), settings, one, 1);
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    run = Convert(In(input), settings, split, 2, &joins);
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    QVERIFY2(joins.size() >= 2, qPrintable(joins.join(' ')));
+    QCOMPARE(DecodeComplaints(split), QString());
+
+    TPcm source;
+    TPcm alone;
+    TPcm shared;
+    QString printed;
+    QVERIFY(DecodePcm(In(input), channels, rate, source, printed));
+    QVERIFY(DecodePcm(one, channels, rate, alone, printed));
+    QVERIFY(DecodePcm(split, channels, rate, shared, printed));
+    QCOMPARE(shared.Frames(), alone.Frames());
+    QCOMPARE(shared.Frames(), source.Frames());
+    const double loss = SignalToNoise(source, alone) - SignalToNoise(source, shared);
+    QVERIFY2(loss <= 0.2, qPrintable(QString("%1 dB less than one encoder").arg(loss)));
+    std::vector<std::int64_t> at;
+    for (const QString& frame : joins)
+        at.push_back(frame.toLongLong() * 1152);
+    // Two encoders' noise differs everywhere after the first join; a real
+    // seam is many times what differs elsewhere.
+    const TSeamMeasure seam = SeamDifference(alone, shared, at);
+    QVERIFY2(
+        seam.NearJoins <= 1.25 * seam.Elsewhere + 0.001,
+        qPrintable(
+            QString("%1 near the joins, %2 elsewhere").arg(seam.NearJoins).arg(seam.Elsewhere)));
 }
 
 void TFfmodSplitTest::shortInputKeepsOneEncoder()
