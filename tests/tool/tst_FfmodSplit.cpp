@@ -83,8 +83,8 @@ private slots:
     void initTestCase();
     void sameAsOneEncoder_data();
     void sameAsOneEncoder();
-    void mp3AsGoodAsOneEncoder_data();
-    void mp3AsGoodAsOneEncoder();
+    void closeToOneEncoder_data();
+    void closeToOneEncoder();
     void shortInputKeepsOneEncoder();
     void stopMidway();
     void fullDisk();
@@ -187,6 +187,11 @@ void TFfmodSplitTest::sameAsOneEncoder_data()
                                                   << "mpeg"
                                                   << "-vn" << true;
     // MP2's padding at 44.1 kHz repeats only after 65,536 frames.
+    // FFmpeg's AAC blocks joined on agreeing long windows decode cleanly
+    // but lose signal-to-noise against one encoder: AAC keeps one encoder.
+    QTest::newRow("AAC in M4A: one encoder") << "music44.wav"
+                                             << "m4a"
+                                             << "-vn -acodec libfaac -ab 128k" << false;
     QTest::newRow("MP2 in MPEG, 44.1 kHz: one encoder") << "music44.wav"
                                                         << "mpeg"
                                                         << "-vn" << false;
@@ -224,35 +229,41 @@ void TFfmodSplitTest::sameAsOneEncoder()
     }
 }
 
-void TFfmodSplitTest::mp3AsGoodAsOneEncoder_data()
+void TFfmodSplitTest::closeToOneEncoder_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<int>("channels");
     QTest::addColumn<int>("rate");
     QTest::addColumn<QString>("bitRate");
-    for (const char* bitRate : {"64k", "128k", "320k"}) {
-        QTest::addRow("music, 44.1 kHz stereo, %s", bitRate)
-            << "music44.wav" << 2 << 44100 << bitRate;
-        QTest::addRow("speech, 48 kHz mono, %s", bitRate)
-            << "speech48.wav" << 1 << 48000 << bitRate;
-        QTest::addRow("clicks, 44.1 kHz stereo, %s", bitRate)
-            << "clicks44.wav" << 2 << 44100 << bitRate;
+    QTest::addColumn<QString>("codec");  // and the extension of its file
+    for (const char* codec : {"mp3"}) {
+        for (const char* bitRate : {"64k", "128k", "320k"}) {
+            QTest::addRow("%s, music, 44.1 kHz stereo, %s", codec, bitRate)
+                << "music44.wav" << 2 << 44100 << bitRate << codec;
+            QTest::addRow("%s, speech, 48 kHz mono, %s", codec, bitRate)
+                << "speech48.wav" << 1 << 48000 << bitRate << codec;
+            QTest::addRow("%s, clicks, 44.1 kHz stereo, %s", codec, bitRate)
+                << "clicks44.wav" << 2 << 44100 << bitRate << codec;
+        }
     }
 }
 
 // MP3 blocks keep the bit reservoir: the joined file is no exact copy of
 // one encoder's, but it must decode to as many samples, as close to the
 // source, and show no seam where the blocks meet.
-void TFfmodSplitTest::mp3AsGoodAsOneEncoder()
+void TFfmodSplitTest::closeToOneEncoder()
 {
     QFETCH(QString, input);
     QFETCH(int, channels);
     QFETCH(int, rate);
     QFETCH(QString, bitRate);
-    const QString dir = FreshDir("mp3");
-    const QString settings = "-vn -acodec libmp3lame -ab " + bitRate;
-    const QString one = dir + "/one.mp3";
-    const QString split = dir + "/split.mp3";
+    QFETCH(QString, codec);
+    const QString dir = FreshDir("close");
+    const bool mp3 = codec == "mp3";
+    const QString settings =
+        QString("-vn -acodec %1 -ab ").arg(mp3 ? "libmp3lame" : "libfaac") + bitRate;
+    const QString one = dir + "/one." + codec;
+    const QString split = dir + "/split." + codec;
     QStringList joins;
     TRun run = Convert(In(input), settings, one, 1);
     QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
@@ -269,12 +280,13 @@ void TFfmodSplitTest::mp3AsGoodAsOneEncoder()
     QVERIFY(DecodePcm(one, channels, rate, alone, printed));
     QVERIFY(DecodePcm(split, channels, rate, shared, printed));
     QCOMPARE(shared.Frames(), alone.Frames());
-    QCOMPARE(shared.Frames(), source.Frames());
+    if (mp3)  // the M4A edit list of one encoder's file keeps a few samples more
+        QCOMPARE(shared.Frames(), source.Frames());
     const double loss = SignalToNoise(source, alone) - SignalToNoise(source, shared);
     QVERIFY2(loss <= 0.2, qPrintable(QString("%1 dB less than one encoder").arg(loss)));
     std::vector<std::int64_t> at;
     for (const QString& frame : joins)
-        at.push_back(frame.toLongLong() * 1152);
+        at.push_back(frame.toLongLong() * (mp3 ? 1152 : 1024));
     // Two encoders' noise differs everywhere after the first join; a real
     // seam is many times what differs elsewhere.
     const TSeamMeasure seam = SeamDifference(alone, shared, at);
