@@ -102,8 +102,9 @@ public:
         QByteArray script =
             "#!/bin/sh\n"
             "d=$(dirname \"$0\")\n"
-            "for a in \"$@\"; do printf '<%s>' \"$a\"; done >> \"$d/calls.log\"\n"
-            "echo >> \"$d/calls.log\"\n"
+            // One write per call: runs at once must not interleave their lines.
+            "line=$(for a in \"$@\"; do printf '<%s>' \"$a\"; done)\n"
+            "printf '%s\\n' \"$line\" >> \"$d/calls.log\"\n"
             "if [ \"$1\" = \"-vn\" ]; then cat \"$d/probe.out\"; exit " +
             QByteArray::number(plan.ProbeExit) +
             "; fi\n"
