@@ -53,14 +53,6 @@ inline bool DecodePcm(const QString& path, int channels, int sampleRate, TPcm& o
     return true;
 }
 
-// What `ffmpeg -v error -i PATH -f null -` prints: empty for a file that
-// decodes without a complaint.
-inline QString DecodeComplaints(const QString& path)
-{
-    return Run(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", path, "-f", "null", "-"})
-        .Output;
-}
-
 // Signal-to-noise in dB of DECODED against REFERENCE over their common length.
 inline double SignalToNoise(const TPcm& reference, const TPcm& decoded)
 {

@@ -18,11 +18,13 @@ struct TRun
 
 // Runs PROGRAM without input; its exit code (-1 when it crashed or took
 // longer than TIMEOUTMS) and both output channels merged.
-inline TRun Run(const QString& program, const QStringList& args, int timeoutMs = 60000)
+inline TRun Run(const QString& program, const QStringList& args, int timeoutMs = 60000,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessEnvironment(environment);
     process.start(program, args);
     TRun run;
     if (!process.waitForFinished(timeoutMs)) {

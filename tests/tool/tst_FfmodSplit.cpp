@@ -28,24 +28,12 @@ TRun Convert(const QString& input, const QString& settings, const QString& outpu
 {
     const QString joinsFile = output + ".joins";
     QFile::remove(joinsFile);
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("FFMOD_SPLIT_BLOCK_FRAMES", QString::number(kBlockFrames));
     env.insert("FFMOD_SPLIT_JOINS", joinsFile);
-    process.setProcessEnvironment(env);
-    process.start(kTool,
-                  ConvertArgs(input, settings + " -threads " + QString::number(threads), output));
-    TRun run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        run.Output = "timed out";
-        return run;
-    }
-    run.Output = QString::fromUtf8(process.readAll());
-    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const TRun run =
+        Run(kTool, ConvertArgs(input, settings + " -threads " + QString::number(threads), output),
+            60000, env);
     if (joins) {
         const QByteArray text = ReadAll(joinsFile);
         *joins = QString::fromLatin1(text).split('\n', Qt::SkipEmptyParts);
@@ -270,7 +258,7 @@ void TFfmodSplitTest::closeToOneEncoder()
     run = Convert(In(input), settings, split, 2, &joins);
     QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
     QVERIFY2(joins.size() >= 2, qPrintable(joins.join(' ')));
-    QCOMPARE(DecodeComplaints(split), QString());
+    QCOMPARE(DecodeErrors(split), QString());
 
     TPcm source;
     TPcm alone;

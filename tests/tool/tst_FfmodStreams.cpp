@@ -29,21 +29,7 @@ QProcessEnvironment WithThreads(int threads)
 // run over 120 s) and its output.
 TRun RunTool(const QStringList& args, int threads)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setProcessEnvironment(WithThreads(threads));
-    process.start(kTool, args);
-    TRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        run.Output = QStringLiteral("timed out");
-        return run;
-    }
-    run.Output = QString::fromUtf8(process.readAll());
-    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return run;
+    return Run(kTool, args, 120000, WithThreads(threads));
 }
 
 // The MD5 of the file's decoded sound, as the ffmpeg program prints it.

@@ -346,7 +346,7 @@ void TPacketJoinTest::splitMatchesOneEncoder()
         seam.NearJoins <= 1.25 * seam.Elsewhere + 1e-3,
         qPrintable(
             QStringLiteral("%1 near joins, %2 elsewhere").arg(seam.NearJoins).arg(seam.Elsewhere)));
-    QCOMPARE(DecodeComplaints(o.SplitPath), QString());
+    QCOMPARE(DecodeErrors(o.SplitPath), QString());
     // The clicks fall near the block edges and make the AAC encoder switch
     // to short windows there: the joins move past them.
     QFETCH(QString, signal);
