@@ -13,20 +13,17 @@
 
 namespace {
 
-// The length of a block. Each block costs an encoder's start and a frame of
-// lead-in; shorter blocks share the work out more evenly at the end.
-constexpr double BlockSeconds = 10.0;
+// The lengths of a block. Each block costs an encoder's start and its
+// lead-in (48 frames, 1.1 s, for MP3), so blocks are long while much of the
+// stream is left, and no shorter than this toward its end.
+constexpr double ShortestBlockSeconds = 10.0;
+constexpr double LongestBlockSeconds = 30.0;
 // A stream shorter than this is coded by one encoder: below it the blocks'
 // threads save less than they cost.
 constexpr double MinimumSplitSeconds = 20.0;
 // Blocks waiting or being coded, per thread: enough to keep every thread
 // busy, few enough that memory stays flat over any length.
 constexpr std::size_t JobsPerWorker = 2;
-
-std::int64_t RoundUp(std::int64_t value, std::int64_t step)
-{
-    return (value + step - 1) / step * step;
-}
 
 std::int64_t FramesOf(double seconds, const AVCodecContext* encoder)
 {
@@ -47,29 +44,38 @@ void DropPriming(AVPacket* packet)
         av_packet_shrink_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, 0);
 }
 
-}  // namespace
-
-std::int64_t SegmentBlockFrames(const AVCodecContext* encoder, int period)
+// The blocks' lengths for encoder's stream, expectedSeconds long as the
+// input states it (0: unknown). $FFMOD_SPLIT_BLOCK_FRAMES sets one length,
+// for tests (a short input then has many joins).
+TBlockPlan PlanBlocks(const AVCodecContext* encoder, const TPacketJoin& join, int workers,
+                      double expectedSeconds)
 {
-    std::int64_t frames = EnvironmentCount(std::getenv("FFMOD_SPLIT_BLOCK_FRAMES"));
-    if (frames <= 0)
-        frames = FramesOf(BlockSeconds, encoder);
-    return RoundUp(std::max<std::int64_t>(frames, 1), std::max(period, 1));
+    TBlockLengths lengths;
+    lengths.Period = std::max(join.GridPeriod(), 1);
+    // A block holds at least its successor's lead-in and the join's candidates.
+    const std::int64_t least =
+        std::max({join.LeadInFrames(), join.JoinCandidates() + join.PostRollFrames(), 1});
+    lengths.Shortest = std::max(FramesOf(ShortestBlockSeconds, encoder), least);
+    lengths.Longest = FramesOf(LongestBlockSeconds, encoder);
+    const std::int64_t fixed = EnvironmentCount(std::getenv("FFMOD_SPLIT_BLOCK_FRAMES"));
+    const std::int64_t expected =
+        expectedSeconds > 0 ? FramesOf(expectedSeconds, encoder) : std::int64_t{0};
+    return TBlockPlan(lengths, workers, expected, fixed > 0 ? std::max(fixed, least) : 0);
 }
 
+}  // namespace
+
 TSegmentEncoder::TSegmentEncoder(AVCodecContext* encoder, std::unique_ptr<TPacketJoin> join,
-                                 int workers, TWrite write, std::string failure)
+                                 int workers, double expectedSeconds, TWrite write,
+                                 std::string failure)
     : m_encoder(encoder),
       m_join(std::move(join)),
       m_write(std::move(write)),
       m_failure(std::move(failure)),
+      m_plan(PlanBlocks(encoder, *m_join, workers, expectedSeconds)),
       m_inFlight(static_cast<std::size_t>(workers) * JobsPerWorker),
       m_workers(encoder, workers)
 {
-    const int period = std::max(m_join->GridPeriod(), 1);
-    const std::int64_t least =
-        std::max({m_join->LeadInFrames(), m_join->JoinCandidates() + m_join->PostRollFrames(), 1});
-    m_blockFrames = std::max(SegmentBlockFrames(encoder, period), RoundUp(least, period));
     m_splitFrames = RunEnd(1);
     if (EnvironmentCount(std::getenv("FFMOD_SPLIT_BLOCK_FRAMES")) == 0)
         m_splitFrames = std::max(m_splitFrames, FramesOf(MinimumSplitSeconds, encoder));
@@ -83,20 +89,20 @@ TSegmentEncoder::~TSegmentEncoder()
 }
 
 // Block 0 starts on the stream's first frame; every later block one lead-in
-// past a multiple of the block length, so that its encoder starts on the
-// multiple, which is on the padding pattern's period.
-std::int64_t TSegmentEncoder::BlockStart(std::int64_t block) const
+// past its encoder's start on the plan's grid, which is on the padding
+// pattern's period.
+std::int64_t TSegmentEncoder::BlockStart(std::int64_t block)
 {
-    return block == 0 ? 0 : block * m_blockFrames + m_join->LeadInFrames();
+    return block == 0 ? 0 : m_plan.GridStart(block) + m_join->LeadInFrames();
 }
 
-std::int64_t TSegmentEncoder::RunStart(std::int64_t block) const
+std::int64_t TSegmentEncoder::RunStart(std::int64_t block)
 {
-    return block == 0 ? 0 : BlockStart(block) - m_join->LeadInFrames();
+    return m_plan.GridStart(block);
 }
 
 // Past the next block's last candidate and the post-roll.
-std::int64_t TSegmentEncoder::RunEnd(std::int64_t block) const
+std::int64_t TSegmentEncoder::RunEnd(std::int64_t block)
 {
     return BlockStart(block + 1) + m_join->JoinCandidates() + m_join->PostRollFrames();
 }

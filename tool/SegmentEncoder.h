@@ -18,14 +18,10 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "tool/BlockPlan.h"
 #include "tool/PacketJoin.h"
 #include "tool/SegmentJob.h"
 #include "tool/SegmentWorkers.h"
-
-// How long the blocks are: frames, from the stream's rate and frame size,
-// rounded up to a multiple of period. $FFMOD_SPLIT_BLOCK_FRAMES sets fewer,
-// for tests (a short input then has many joins).
-std::int64_t SegmentBlockFrames(const AVCodecContext* encoder, int period);
 
 class TSegmentEncoder
 {
@@ -33,11 +29,13 @@ public:
     using TWrite = std::function<bool(AVPacket*)>;
 
     // encoder: the stream's open encoder (the blocks' encoders are made like
-    // it; it codes a short stream itself). write takes each packet in order,
+    // it; it codes a short stream itself). expectedSeconds: the stream's
+    // length as the input states it (0: unknown), for the blocks' lengths.
+    // write takes each packet in order,
     // false when it cannot (its error is the pipeline's). failure starts the
     // line of an encoding failure.
     TSegmentEncoder(AVCodecContext* encoder, std::unique_ptr<TPacketJoin> join, int workers,
-                    TWrite write, std::string failure);
+                    double expectedSeconds, TWrite write, std::string failure);
     ~TSegmentEncoder();
     TSegmentEncoder(const TSegmentEncoder&) = delete;
     TSegmentEncoder& operator=(const TSegmentEncoder&) = delete;
@@ -48,9 +46,9 @@ public:
     bool Encode(const AVFrame* frame, std::string& error);
 
 private:
-    std::int64_t BlockStart(std::int64_t block) const;
-    std::int64_t RunStart(std::int64_t block) const;
-    std::int64_t RunEnd(std::int64_t block) const;
+    std::int64_t BlockStart(std::int64_t block);
+    std::int64_t RunStart(std::int64_t block);
+    std::int64_t RunEnd(std::int64_t block);
     bool Keep(const AVFrame* frame);
     bool Dispatch(bool last);
     bool Collect(bool all, std::string& error);
@@ -64,7 +62,7 @@ private:
     std::unique_ptr<TPacketJoin> m_join;
     TWrite m_write;
     std::string m_failure;
-    std::int64_t m_blockFrames;
+    TBlockPlan m_plan;
     std::int64_t m_splitFrames;  // frames buffered before the blocks start
     std::size_t m_inFlight;      // jobs run or waiting, at most
     std::int64_t m_origin = AV_NOPTS_VALUE;

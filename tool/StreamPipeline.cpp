@@ -58,7 +58,7 @@ void TStreamPipeline::SendTo(TPacketSink& sink, int outputIndex)
     m_outputIndex = outputIndex;
 }
 
-void TStreamPipeline::SplitEncoding(int workers)
+void TStreamPipeline::SplitEncoding(int workers, double expectedSeconds)
 {
     if (m_type != AVMEDIA_TYPE_AUDIO || workers < 2 || !m_sink)
         return;
@@ -66,7 +66,7 @@ void TStreamPipeline::SplitEncoding(int workers)
     if (!join)
         return;
     m_segments = std::make_unique<TSegmentEncoder>(
-        m_encoder.get(), std::move(join), workers,
+        m_encoder.get(), std::move(join), workers, expectedSeconds,
         [this](AVPacket* packet) { return Write(packet); },
         "Error while encoding for '" + m_sink->Name() + "': ");
 }

@@ -57,8 +57,9 @@ public:
     void SendTo(TPacketSink& sink, int outputIndex);
     // Shares a sound stream's encoding out over workers threads, in blocks,
     // when its encoder has a join rule (after SendTo). A stream too short
-    // for it to pay is still coded by its own encoder.
-    void SplitEncoding(int workers);
+    // for it to pay is still coded by its own encoder. expectedSeconds: the
+    // stream's length as the input states it (0: unknown).
+    void SplitEncoding(int workers, double expectedSeconds);
 
     // Takes one packet of the input stream through all stages. False, with
     // Error() set, on a failure that ends the conversion.
