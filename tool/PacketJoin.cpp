@@ -8,8 +8,8 @@
 namespace {
 
 // A padding pattern longer than this many frames (MP2 at 44.1 kHz repeats
-// only after 65,536 frames, 28 minutes) leaves blocks too long to share out:
-// the stream keeps one encoder.
+// only after 65,536 frames, 28 minutes) leaves blocks too long to start every
+// encoder on its period.
 constexpr int MaximumGridPeriod = 256;
 
 }  // namespace
@@ -29,5 +29,9 @@ std::unique_ptr<TPacketJoin> MakePacketJoin(const AVCodecContext* encoder)
     const int period = FixedFramePeriod(encoder);
     if (period > 0 && period <= MaximumGridPeriod)
         return std::make_unique<TFixedFrameJoin>(period);
+    // MP2 at 44.1 and 22.05 kHz: each encoder starts near the stream's
+    // padding pattern instead.
+    if (period > MaximumGridPeriod && Mp2PaddingStep(encoder) > 0)
+        return std::make_unique<TFixedFrameJoin>(1, Mp2PaddingStep(encoder));
     return nullptr;
 }

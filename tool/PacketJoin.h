@@ -46,9 +46,10 @@ public:
     // Frames an earlier encoder is fed past the last candidate, so that the
     // packets of every candidate frame come out whole.
     virtual int PostRollFrames() const = 0;
-    // Every encoder starts on a multiple of this many frames (the period of
-    // a padding pattern that counts frames from the encoder's start).
-    virtual int GridPeriod() const { return 1; }
+    // The first frame from frame on where a block's encoder may start (on
+    // the period of a padding pattern that counts frames from the encoder's
+    // start, say); any frame by default.
+    virtual std::int64_t EncoderStart(std::int64_t frame) const { return frame; }
 
     // The first frame in [from, from + JoinCandidates()) at which later's
     // packets may take over from earlier's, or -1 when none fits.

@@ -51,7 +51,6 @@ TBlockPlan PlanBlocks(const AVCodecContext* encoder, const TPacketJoin& join, in
                       double expectedSeconds)
 {
     TBlockLengths lengths;
-    lengths.Period = std::max(join.GridPeriod(), 1);
     // A block holds at least its successor's lead-in and the join's candidates.
     const std::int64_t least =
         std::max({join.LeadInFrames(), join.JoinCandidates() + join.PostRollFrames(), 1});
@@ -60,7 +59,10 @@ TBlockPlan PlanBlocks(const AVCodecContext* encoder, const TPacketJoin& join, in
     const std::int64_t fixed = EnvironmentCount(std::getenv("FFMOD_SPLIT_BLOCK_FRAMES"));
     const std::int64_t expected =
         expectedSeconds > 0 ? FramesOf(expectedSeconds, encoder) : std::int64_t{0};
-    return TBlockPlan(lengths, workers, expected, fixed > 0 ? std::max(fixed, least) : 0);
+    return TBlockPlan(
+        lengths, workers, expected,
+        [&join](std::int64_t frame) { return join.EncoderStart(frame); },
+        fixed > 0 ? std::max(fixed, least) : 0);
 }
 
 }  // namespace

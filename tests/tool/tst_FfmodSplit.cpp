@@ -1,6 +1,7 @@
 // The built tool sharing one sound stream's encoding out over several
 // threads: AC-3, WMA and MP2 coded in blocks must give the very file one
-// encoder gives, at every join, for every kind of sound; MP3 must be as good
+// encoder gives, at every join, for every kind of sound (MP2 at 44.1 kHz
+// nearly: its padding pattern is too long to follow); MP3 must be as good
 // as one encoder's; and a run stopped midway must leave nothing. Small blocks
 // ($FFMOD_SPLIT_BLOCK_FRAMES) give a short input many joins; $FFMOD_SPLIT_JOINS tells where they
 // fell.
@@ -73,6 +74,8 @@ private slots:
     void sameAsOneEncoder();
     void closeToOneEncoder_data();
     void closeToOneEncoder();
+    void mp2NearOneEncoder_data();
+    void mp2NearOneEncoder();
     void shortInputKeepsOneEncoder();
     void stopMidway();
     void fullDisk();
@@ -174,15 +177,11 @@ void TFfmodSplitTest::sameAsOneEncoder_data()
     QTest::newRow("MP2, one sample past a block") << "edge_mp2.wav"
                                                   << "mpeg"
                                                   << "-vn" << true;
-    // MP2's padding at 44.1 kHz repeats only after 65,536 frames.
     // FFmpeg's AAC blocks joined on agreeing long windows decode cleanly
     // but lose signal-to-noise against one encoder: AAC keeps one encoder.
     QTest::newRow("AAC in M4A: one encoder") << "music44.wav"
                                              << "m4a"
                                              << "-vn -acodec libfaac -ab 128k" << false;
-    QTest::newRow("MP2 in MPEG, 44.1 kHz: one encoder") << "music44.wav"
-                                                        << "mpeg"
-                                                        << "-vn" << false;
 }
 
 void TFfmodSplitTest::sameAsOneEncoder()
@@ -282,6 +281,64 @@ void TFfmodSplitTest::closeToOneEncoder()
         seam.NearJoins <= 1.25 * seam.Elsewhere + 0.001,
         qPrintable(
             QString("%1 near the joins, %2 elsewhere").arg(seam.NearJoins).arg(seam.Elsewhere)));
+}
+
+void TFfmodSplitTest::mp2NearOneEncoder_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("music, 44.1 kHz stereo") << "music44.wav" << 2 << "-vn";
+    QTest::newRow("music, 44.1 kHz stereo, 128k") << "music44.wav" << 2 << "-vn -ab 128k";
+    QTest::newRow("speech, 44.1 kHz mono, 64k") << "speech44.wav" << 1 << "-vn -ab 64k";
+    QTest::newRow("clicks, 44.1 kHz stereo, 384k") << "clicks44.wav" << 2 << "-vn -ab 384k";
+    QTest::newRow("music, 22.05 kHz stereo, 96k") << "music44.wav" << 2 << "-vn -ar 22050 -ab 96k";
+}
+
+// MP2 at 44.1 and 22.05 kHz pads its frames by a pattern that repeats only
+// after 65,536 frames: every block's encoder starts where its pattern comes
+// nearest the stream's, so only now and then does a frame differ from one
+// encoder's, by its byte of padding.
+void TFfmodSplitTest::mp2NearOneEncoder()
+{
+    QFETCH(QString, input);
+    QFETCH(int, channels);
+    QFETCH(QString, settings);
+    const int rate = settings.contains("22050") ? 22050 : 44100;
+    const QString dir = FreshDir("mp2");
+    const QString one = dir + "/one.mpeg";
+    const QString split = dir + "/split.mpeg";
+    QStringList joins;
+    TRun run = Convert(In(input), settings, one, 1);
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    run = Convert(In(input), settings, split, 2, &joins);
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    QVERIFY2(joins.size() >= 2, qPrintable(joins.join(' ')));
+    QCOMPARE(DecodeErrors(split), QString());
+
+    TPcm alone;
+    TPcm shared;
+    QString printed;
+    QVERIFY(DecodePcm(one, channels, rate, alone, printed));
+    QVERIFY(DecodePcm(split, channels, rate, shared, printed));
+    QCOMPARE(shared.Frames(), alone.Frames());
+    // Frames of 1152 samples that differ by more than the decoder's last bit.
+    const std::size_t frame = 1152 * static_cast<std::size_t>(channels);
+    int differing = 0;
+    int frames = 0;
+    for (std::size_t at = 0; at < alone.Samples.size(); at += frame, ++frames) {
+        const std::size_t end = std::min(at + frame, alone.Samples.size());
+        for (std::size_t i = at; i < end; ++i) {
+            if (std::abs(alone.Samples[i] - shared.Samples[i]) > 2.0f / 32768) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    QVERIFY2(differing * 50 <= frames,
+             qPrintable(QString("%1 of %2 frames differ").arg(differing).arg(frames)));
+    QVERIFY2(SignalToNoise(alone, shared) >= 40,
+             qPrintable(QString("%1 dB from one encoder's").arg(SignalToNoise(alone, shared))));
 }
 
 void TFfmodSplitTest::shortInputKeepsOneEncoder()
