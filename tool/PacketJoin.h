@@ -49,6 +49,14 @@ public:
     // Every encoder starts on a multiple of this many frames (the period of
     // a padding pattern that counts frames from the encoder's start).
     virtual int GridPeriod() const { return 1; }
+    // The bit rate a later encoder codes its lead-in frame `frame` (0 for its
+    // first) at, given the stream's: a rule may steer the encoder's own rate
+    // control towards the state one encoder would have reached by then.
+    virtual std::int64_t LeadInBitRate(std::int64_t bitRate, int frame) const
+    {
+        (void)frame;
+        return bitRate;
+    }
 
     // The first frame in [from, from + JoinCandidates()) at which later's
     // packets may take over from earlier's, or -1 when none fits.
