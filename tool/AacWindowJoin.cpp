@@ -15,6 +15,21 @@ enum TAacElement
 };
 constexpr int OnlyLongSequence = 0;
 
+// The encoder's psychoacoustic model keeps a bit reservoir of its own: a
+// fresh encoder starts with it full, and over a stream that uses its rate
+// it drains by a few bits a frame, so one encoder has emptied it after half a
+// minute or so (1,200 frames at 128 kbit/s stereo), and its rate control
+// (lambda) has moved with it. A later encoder fed its lead-in at the
+// stream's rate still has a full reservoir at its block and codes it up to
+// several dB worse than one encoder. Fed at a higher rate (the encoder reads
+// the context's bit rate at every frame), its frames overspend and empty the
+// reservoir within a few frames; the last frames at the stream's own rate let
+// lambda settle where one encoder's is. A stream that leaves bits unused
+// (silence, a rate above what the sound needs) fills the reservoir again
+// within those last frames, as one encoder's stays full.
+constexpr int AacLeadInFrames = 24;
+constexpr int AacSettleFrames = 6;
+
 // Reads a packet's bits from the first, most significant first; reading past
 // the end gives zeros and marks the reader spent.
 class TBitReader
@@ -103,7 +118,12 @@ bool TAacWindowJoin::Joins(const AVCodecContext* encoder)
 
 int TAacWindowJoin::LeadInFrames() const
 {
-    return 12;
+    return AacLeadInFrames;
+}
+
+std::int64_t TAacWindowJoin::LeadInBitRate(std::int64_t bitRate, int frame) const
+{
+    return frame < AacLeadInFrames - AacSettleFrames ? bitRate * 3 / 2 : bitRate;
 }
 
 int TAacWindowJoin::JoinCandidates() const

@@ -19,6 +19,9 @@ public:
     int LeadInFrames() const override;
     int JoinCandidates() const override;
     int PostRollFrames() const override;
+    // Half as much again for the lead-in's first frames, the stream's own
+    // rate for its last ones (see the .cpp).
+    std::int64_t LeadInBitRate(std::int64_t bitRate, int frame) const override;
 
     // The first frame where earlier's and later's frames before it and at it
     // are all long windows of one shape; -1 when none is.

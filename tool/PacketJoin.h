@@ -50,6 +50,14 @@ public:
     // the period of a padding pattern that counts frames from the encoder's
     // start, say); any frame by default.
     virtual std::int64_t EncoderStart(std::int64_t frame) const { return frame; }
+    // The bit rate a later encoder codes its lead-in frame `frame` (0 for its
+    // first) at, given the stream's: a rule may steer the encoder's own rate
+    // control towards the state one encoder would have reached by then.
+    virtual std::int64_t LeadInBitRate(std::int64_t bitRate, int frame) const
+    {
+        (void)frame;
+        return bitRate;
+    }
 
     // The first frame in [from, from + JoinCandidates()) at which later's
     // packets may take over from earlier's, or -1 when none fits.

@@ -174,7 +174,7 @@ bool TSegmentEncoder::Dispatch(bool last)
     const std::int64_t block = m_nextBlock++;
     const std::int64_t start = RunStart(block);
     const std::int64_t end = last ? m_count : RunEnd(block);
-    auto job = std::make_shared<TSegmentJob>(block, start, last, m_origin);
+    auto job = std::make_shared<TSegmentJob>(block, start, last, m_origin, *m_join);
     // The frames no later run needs go to this one; those the next run
     // needs too are shared.
     const std::int64_t needed = last ? m_count : RunStart(m_nextBlock);

@@ -41,12 +41,20 @@ bool TSegmentJob::Run(const AVCodecContext* like, const std::atomic<bool>& stop)
     if (!scratch)
         return false;
     const auto take = [&](AVPacket* packet) { return Take(packet, encoder.get()); };
+    // A later block's encoder codes its lead-in at the rule's rates, then
+    // the rest at the stream's.
+    const std::int64_t bitRate = encoder->bit_rate;
+    const int steered = m_block > 0 ? m_join.LeadInFrames() : 0;
     int rc = 0;
+    int fed = 0;
     for (const AVFrame* frame : m_frames) {
         if (stop.load(std::memory_order_relaxed)) {
             m_error = "stopped";
             break;
         }
+        if (fed <= steered)
+            encoder->bit_rate = fed < steered ? m_join.LeadInBitRate(bitRate, fed) : bitRate;
+        ++fed;
         rc = FeedEncoder(encoder.get(), frame, scratch, take);
         if (rc != 0)
             break;

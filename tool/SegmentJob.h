@@ -20,9 +20,10 @@ public:
     // The run of block over the frames from first on; last: the stream's
     // end, after which the encoder is drained. origin is the time of the
     // stream's first sample (in the encoder's time base): packet times count
-    // frames from it.
-    TSegmentJob(std::int64_t block, std::int64_t first, bool last, std::int64_t origin)
-        : m_block(block), m_first(first), m_last(last), m_origin(origin)
+    // frames from it. join's lead-in rates steer a later block's encoder.
+    TSegmentJob(std::int64_t block, std::int64_t first, bool last, std::int64_t origin,
+                const TPacketJoin& join)
+        : m_block(block), m_first(first), m_last(last), m_origin(origin), m_join(join)
     {}
     ~TSegmentJob();
     TSegmentJob(const TSegmentJob&) = delete;
@@ -54,6 +55,7 @@ private:
     std::int64_t m_first;
     bool m_last;
     std::int64_t m_origin;
+    const TPacketJoin& m_join;
     std::vector<AVFrame*> m_frames;
     TEncodedFrames m_packets;
     std::string m_error;

@@ -51,7 +51,8 @@ TEncodedStream::~TEncodedStream()
 }
 
 bool TTestSplitEncoder::Encode(std::int64_t first, std::int64_t end, TEncodedStream& out,
-                               std::string& error) const
+                               std::string& error, const TPacketJoin* steer,
+                               std::int64_t leadIn) const
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(m_settings.Encoder.c_str());
     TCodecPtr encoder(codec ? avcodec_alloc_context3(codec) : nullptr);
@@ -75,6 +76,7 @@ bool TTestSplitEncoder::Encode(std::int64_t first, std::int64_t end, TEncodedStr
         return false;
     }
     const int frameSize = encoder->frame_size;
+    const std::int64_t bitRate = encoder->bit_rate;
     const std::int64_t total = m_sound.Samples();
     const std::int64_t stop = std::min(total, end * frameSize);
     FreePackets(out.Frames);
@@ -95,6 +97,10 @@ bool TTestSplitEncoder::Encode(std::int64_t first, std::int64_t end, TEncodedStr
         for (int c = 0; c < channels; ++c)
             std::copy_n(m_sound.Planes[static_cast<std::size_t>(c)].begin() + at, count,
                         reinterpret_cast<float*>(frame->data[c]));
+        const std::int64_t fed = at / frameSize - first;
+        if (steer)
+            encoder->bit_rate =
+                fed < leadIn ? steer->LeadInBitRate(bitRate, static_cast<int>(fed)) : bitRate;
         if (avcodec_send_frame(encoder.get(), frame.get()) < 0 ||
             !Drain(encoder.get(), out.Frames.Packets)) {
             error = m_settings.Encoder + " refused a frame";
@@ -132,12 +138,13 @@ bool TTestSplitEncoder::EncodeSplit(const TPacketJoin& rule, int blockFrames, TE
     const std::int64_t frameSize = out.FrameSize;
     const std::int64_t frames = (m_sound.Samples() + frameSize - 1) / frameSize;
     std::int64_t current = 0;
+    std::int64_t lastJoinLeadIn = 0;  // the lead-in of the encoder that started at current
     std::int64_t lastJoin = 0;
     for (std::int64_t block = blockFrames; block < frames; block += blockFrames) {
         // A block nearer the start than the lead-in starts at the stream's start.
         const std::int64_t start = std::max<std::int64_t>(0, block - leadIn);
         TEncodedStream later;
-        if (!Encode(start, block + blockFrames + tail, later, error))
+        if (!Encode(start, block + blockFrames + tail, later, error, &rule, block - start))
             return false;
         const std::int64_t join = rule.ChooseJoin(out.Frames, later.Frames, block);
         if (join < 0) {
@@ -145,7 +152,8 @@ bool TTestSplitEncoder::EncodeSplit(const TPacketJoin& rule, int blockFrames, TE
             // from the last join on are made again, the same as before.
             ++stats.Refused;
             TEncodedStream longer;
-            if (!Encode(current, block + blockFrames + tail, longer, error))
+            if (!Encode(current, block + blockFrames + tail, longer, error,
+                        current > 0 ? &rule : nullptr, lastJoinLeadIn))
                 return false;
             auto& kept = out.Frames.Packets;
             for (std::int64_t n = lastJoin; n < out.Frames.End(); ++n)
@@ -168,6 +176,7 @@ bool TTestSplitEncoder::EncodeSplit(const TPacketJoin& rule, int blockFrames, TE
         for (std::int64_t n = join; n < later.Frames.End(); ++n)
             kept.push_back(av_packet_clone(later.Frames.At(n)));
         current = start;
+        lastJoinLeadIn = block - start;
         lastJoin = join;
     }
     return true;

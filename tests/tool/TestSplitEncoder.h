@@ -72,9 +72,10 @@ public:
 
 private:
     // Frames [first, end) of the whole stream's grid by an encoder started at
-    // frame FIRST; ending the stream when END passes the sound's end.
-    bool Encode(std::int64_t first, std::int64_t end, TEncodedStream& out,
-                std::string& error) const;
+    // frame FIRST; ending the stream when END passes the sound's end. The
+    // first LEADIN frames are coded at STEER's lead-in rates.
+    bool Encode(std::int64_t first, std::int64_t end, TEncodedStream& out, std::string& error,
+                const TPacketJoin* steer = nullptr, std::int64_t leadIn = 0) const;
 
     const TPlanarSound& m_sound;
     TTestEncoderSettings m_settings;
