@@ -43,8 +43,8 @@ bool TMuxedStream::Write(AVPacket* packet, AVRational timeBase, std::string& err
 {
     packet->stream_index = m_stream->index;
     av_packet_rescale_ts(packet, timeBase, m_stream->time_base);
-    // Outside the muxer's lock: the other streams write on while the
-    // checker makes room.
+    // Outside the muxer's lock, so that a wait for room in the checker's
+    // queue holds up nothing that reads the file's position.
     if (m_check && !m_gate.Closed)
         m_check->Add(packet);
     std::lock_guard lock(m_gate.Lock);
