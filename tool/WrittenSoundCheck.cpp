@@ -1,5 +1,7 @@
 #include "tool/WrittenSoundCheck.h"
 
+#include <system_error>
+
 namespace {
 
 // The one stream the probe of a checker decodes.
@@ -23,7 +25,12 @@ TWrittenSoundCheck::TWrittenSoundCheck(const AVStream* stream)
         m_queue.Stop();
         return;
     }
-    m_thread = std::thread(&TWrittenSoundCheck::Run, this);
+    try {
+        m_thread = std::thread(&TWrittenSoundCheck::Run, this);
+    } catch (const std::system_error&) {
+        // No thread to be had: the read-back decodes the sound as it did.
+        Stop();
+    }
 }
 
 TWrittenSoundCheck::~TWrittenSoundCheck()
