@@ -4,6 +4,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -21,10 +22,71 @@ struct TDecoderInput
 };
 
 constexpr TDecoderInput kDecoderInputs[] = {
-    {AV_CODEC_ID_MP2, false, false},  {AV_CODEC_ID_MP3, false, false},
-    {AV_CODEC_ID_AC3, false, false},  {AV_CODEC_ID_AAC, false, false},
-    {AV_CODEC_ID_OPUS, false, false}, {AV_CODEC_ID_WMAV2, true, false},
+    {AV_CODEC_ID_MP2, false, false},    {AV_CODEC_ID_MP3, false, false},
+    {AV_CODEC_ID_AC3, false, false},    {AV_CODEC_ID_AAC, false, false},
+    {AV_CODEC_ID_OPUS, false, false},   {AV_CODEC_ID_WMAV2, true, false},
+    {AV_CODEC_ID_VORBIS, false, false},
 };
+
+struct TBytes
+{
+    const std::uint8_t* Data = nullptr;
+    std::size_t Size = 0;
+
+    bool operator==(const TBytes& other) const
+    {
+        return Size == other.Size && (Size == 0 || std::memcmp(Data, other.Data, Size) == 0);
+    }
+};
+
+// The three headers of a Vorbis stream in its codec header: 2 (three less
+// one), the sizes of the first two (each as bytes of 255 and a last byte
+// under it), then the headers. False when it is not so laid out.
+bool SplitVorbisHeaders(const AVCodecParameters* parameters, TBytes (&headers)[3])
+{
+    const std::uint8_t* at = parameters->extradata;
+    const std::uint8_t* end =
+        at + (parameters->extradata_size > 0 ? parameters->extradata_size : 0);
+    if (at == end || *at++ != 2)
+        return false;
+    std::size_t sizes[2] = {};
+    for (std::size_t& size : sizes) {
+        for (;;) {
+            if (at == end)
+                return false;
+            const std::uint8_t byte = *at++;
+            size += byte;
+            if (byte < 255)
+                break;
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (static_cast<std::size_t>(end - at) < sizes[i])
+            return false;
+        headers[i] = {at, sizes[i]};
+        at += sizes[i];
+    }
+    headers[2] = {at, static_cast<std::size_t>(end - at)};
+    return true;
+}
+
+// The same codec header for the decoder. The Vorbis decoder reads the first
+// and the last of the three headers; the middle one holds the tags, which
+// the Ogg muxer writes anew.
+bool SameCodecHeader(const AVCodecParameters* written, const AVCodecParameters* demuxed)
+{
+    if (written->codec_id == AV_CODEC_ID_VORBIS) {
+        TBytes a[3];
+        TBytes b[3];
+        if (SplitVorbisHeaders(written, a) && SplitVorbisHeaders(demuxed, b))
+            return a[0] == b[0] && a[2] == b[2];
+    }
+    const auto bytes = [](const AVCodecParameters* p) {
+        return TBytes{p->extradata,
+                      static_cast<std::size_t>(p->extradata_size > 0 ? p->extradata_size : 0)};
+    };
+    return bytes(written) == bytes(demuxed);
+}
 
 // The same channels: as many, and the same ones where both say which (a
 // reader that has not looked into the frames knows only how many).
@@ -60,8 +122,5 @@ bool TWrittenSound::DecodesAlike(const AVCodecParameters* demuxed) const
            (!input.BitRate || written->bit_rate == demuxed->bit_rate) &&
            (!input.SampleBits ||
             written->bits_per_coded_sample == demuxed->bits_per_coded_sample) &&
-           written->extradata_size == demuxed->extradata_size &&
-           (written->extradata_size == 0 ||
-            std::memcmp(written->extradata, demuxed->extradata,
-                        static_cast<std::size_t>(written->extradata_size)) == 0);
+           SameCodecHeader(written, demuxed);
 }

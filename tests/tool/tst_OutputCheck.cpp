@@ -119,6 +119,12 @@ void TOutputCheckTest::initTestCase()
     // sound, early in a video.
     QVERIFY(WriteSpoilt(In("tone.ac3"), 0.9, In("spoilt.ac3")));
     QVERIFY(WriteSpoilt(In("tone.wav"), 0.5, In("spoilt.wav")));
+    // The same Vorbis packets under other tags, and other packets.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", In("tone.ogg")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", "-metadata",
+                       "title=Another title", In("tagged.ogg")}));
+    QVERIFY(
+        MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", "-q:a", "8", In("finer.ogg")}));
     QVERIFY(MakeMedia(
         {"-f", "lavfi", "-i", "sine=f=660:d=2:r=44100", "-c:a", "libmp3lame", In("other.mp3")}));
     QVERIFY(WriteSpoilt(In("clip.avi"), 0.3, In("spoilt.avi")));
@@ -310,6 +316,12 @@ void TOutputCheckTest::writtenSound_data()
         << "tone.wav"
         << "spoilt.wav"
         << "wav" << 2.0 << false << "";
+    QTest::newRow("OGG whose tags the muxer wrote anew") << "tone.ogg"
+                                                         << "tagged.ogg"
+                                                         << "ogg" << 2.0 << true << "";
+    QTest::newRow("OGG of other packets") << "finer.ogg"
+                                          << "tone.ogg"
+                                          << "ogg" << 2.0 << false << "";
     QTest::newRow("another MP3 than was written") << "other.mp3"
                                                   << "tone.mp3"
                                                   << "mp3" << 2.0 << false << "";
