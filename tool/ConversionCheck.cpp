@@ -1,6 +1,8 @@
 #include "tool/ConversionCheck.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "tool/DurationAccount.h"
@@ -26,6 +28,19 @@ double DeclaredSeconds(const AVFormatContext* input, const AVStream* in,
     if (input->duration != AV_NOPTS_VALUE && input->duration > 0)
         return static_cast<double>(input->duration) / AV_TIME_BASE;
     return 0;
+}
+
+// $FFMOD_CHECK_DECODES names a file that gets how the finished file's sound
+// was judged: "beside" when the check beside the encode stood in for
+// decoding it on read-back, "read back" when it was decoded from the file.
+// The tests see which way was taken without a console line more.
+void ReportReadBackDecode(TReadBackDecode decode)
+{
+    const char* path = std::getenv("FFMOD_CHECK_DECODES");
+    if (!path || !*path)
+        return;
+    std::ofstream out(path);
+    out << (decode == TReadBackDecode::Beside ? "beside" : "read back") << '\n';
 }
 
 }  // namespace
@@ -60,7 +75,8 @@ bool CheckWhatWasRead(const AVFormatContext* input, const TPipelines& pipelines,
 
 bool CheckFinishedFile(const std::string& temporaryPath, const AVOutputFormat* format,
                        const TPipelines& pipelines, std::int64_t coverBytes,
-                       const std::string& outputPath, std::string& error)
+                       const std::optional<TWrittenSound>& written, const std::string& outputPath,
+                       std::string& error)
 {
     std::vector<TExpectedStream> expected;
     for (const auto& pipeline : pipelines)
@@ -69,8 +85,12 @@ bool CheckFinishedFile(const std::string& temporaryPath, const AVOutputFormat* f
     if (coverBytes > 0)
         expected.push_back(TExpectedStream{.CoverBytes = coverBytes});
     std::string reason;
-    if (CheckFinishedOutput(temporaryPath, ReadBackDemuxer(format->name), expected, reason,
-                            outputPath))
+    TReadBackDecode decode = TReadBackDecode::Whole;
+    const bool passed =
+        CheckFinishedOutput(temporaryPath, ReadBackDemuxer(format->name), expected, reason,
+                            outputPath, written ? &*written : nullptr, &decode);
+    ReportReadBackDecode(decode);
+    if (passed)
         return true;
     error = "Cannot write '" + outputPath + "': " + reason;
     return false;

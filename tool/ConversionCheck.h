@@ -9,10 +9,12 @@ extern "C" {
 }
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "tool/StreamPipeline.h"
 #include "tool/ToolOptions.h"
+#include "tool/WrittenSound.h"
 
 // False with the one-line reason when a stream gave nothing, or well under
 // what the input declares for it, or nothing was left to encode.
@@ -21,7 +23,9 @@ bool CheckWhatWasRead(const AVFormatContext* input, const TPipelines& pipelines,
 
 // False with the one-line reason when the file at temporaryPath, written by
 // format, does not hold what its encoders were fed, or not the cover picture
-// of coverBytes bytes written into it (0: none).
+// of coverBytes bytes written into it (0: none). written: what the check
+// beside the encode found of its sound (see WrittenSound.h), if it ran.
 bool CheckFinishedFile(const std::string& temporaryPath, const AVOutputFormat* format,
                        const TPipelines& pipelines, std::int64_t coverBytes,
-                       const std::string& outputPath, std::string& error);
+                       const std::optional<TWrittenSound>& written, const std::string& outputPath,
+                       std::string& error);

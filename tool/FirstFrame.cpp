@@ -11,29 +11,30 @@ TFirstFrameProbe::~TFirstFrameProbe()
     av_frame_free(&m_frame);
 }
 
-TFirstFrameProbe::TState& TFirstFrameProbe::StateOf(const AVStream* st)
+TFirstFrameProbe::TState& TFirstFrameProbe::StateOf(int index, const AVCodecParameters* parameters,
+                                                    AVRational timeBase)
 {
-    const auto index = static_cast<std::size_t>(st->index);
-    if (index >= m_states.size())
-        m_states.resize(index + 1);
-    TState& state = m_states[index];
+    const auto at = static_cast<std::size_t>(index);
+    if (at >= m_states.size())
+        m_states.resize(at + 1);
+    TState& state = m_states[at];
     if (state.Opened)
         return state;
     state.Opened = true;
-    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) {
         state.Framed = state.Done = true;
         return state;
     }
     state.Decoder = avcodec_alloc_context3(codec);
-    if (!state.Decoder || avcodec_parameters_to_context(state.Decoder, st->codecpar) < 0) {
+    if (!state.Decoder || avcodec_parameters_to_context(state.Decoder, parameters) < 0) {
         avcodec_free_context(&state.Decoder);
         state.Framed = state.Done = true;
         return state;
     }
     // One thread, so that everything the decoder logs names this context.
     state.Decoder->thread_count = 1;
-    state.Decoder->pkt_timebase = st->time_base;
+    state.Decoder->pkt_timebase = timeBase;
     // A decoder that will not open is no judgement on the file.
     if (avcodec_open2(state.Decoder, codec, nullptr) < 0) {
         avcodec_free_context(&state.Decoder);
@@ -77,14 +78,20 @@ void TFirstFrameProbe::Receive(TState& state)
 
 void TFirstFrameProbe::Feed(const AVStream* st, const AVPacket* packet)
 {
-    TState& state = StateOf(st);
+    Feed(st->index, st->codecpar, st->time_base, packet);
+}
+
+void TFirstFrameProbe::Feed(int index, const AVCodecParameters* parameters, AVRational timeBase,
+                            const AVPacket* packet)
+{
+    TState& state = StateOf(index, parameters, timeBase);
     if (state.Done || !state.Decoder)
         return;
     const std::int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
     if (ts != AV_NOPTS_VALUE) {
         if (state.StartTs == AV_NOPTS_VALUE)
             state.StartTs = ts;
-        const double seconds = static_cast<double>(ts - state.StartTs) * av_q2d(st->time_base);
+        const double seconds = static_cast<double>(ts - state.StartTs) * av_q2d(timeBase);
         if (state.Framed && m_stretch >= 0 && seconds > m_stretch) {
             state.Done = true;
             return;

@@ -31,6 +31,11 @@ public:
     // Hands a packet read from stream st to its decoder, unless the stream has
     // already given a frame.
     void Feed(const AVStream* st, const AVPacket* packet);
+    // The same for a stream known by its index, the parameters its decoder is
+    // opened with (at its first packet) and the time base of its packets:
+    // packets on their way into a muxer.
+    void Feed(int index, const AVCodecParameters* parameters, AVRational timeBase,
+              const AVPacket* packet);
     // Drains the decoders; call once after the last packet.
     void Finish();
     // Whether stream index gave a frame. A stream without a decoder in this
@@ -51,7 +56,7 @@ private:
         std::unique_ptr<TLibraryErrorWatch> Watch;  // what the decoder logs
         std::string Error;                          // the first error it returned
     };
-    TState& StateOf(const AVStream* st);
+    TState& StateOf(int index, const AVCodecParameters* parameters, AVRational timeBase);
     void Receive(TState& state);
     void NoteError(TState& state, int rc);
 

@@ -43,6 +43,10 @@ bool TMuxedStream::Write(AVPacket* packet, AVRational timeBase, std::string& err
 {
     packet->stream_index = m_stream->index;
     av_packet_rescale_ts(packet, timeBase, m_stream->time_base);
+    // Outside the muxer's lock, so that a wait for room in the checker's
+    // queue holds up nothing that reads the file's position.
+    if (m_check && !m_gate.Closed)
+        m_check->Add(packet);
     std::lock_guard lock(m_gate.Lock);
     if (m_gate.Closed) {
         error = "Writing '" + m_name + "' was stopped";
@@ -54,6 +58,22 @@ bool TMuxedStream::Write(AVPacket* packet, AVRational timeBase, std::string& err
         return false;
     }
     return true;
+}
+
+void TMuxedStream::CheckBeside()
+{
+    m_check = std::make_unique<TWrittenSoundCheck>(m_stream);
+}
+
+void TMuxedStream::StopCheck()
+{
+    if (m_check)
+        m_check->Stop();
+}
+
+std::optional<TWrittenSound> TMuxedStream::FinishCheck()
+{
+    return m_check ? m_check->Finish() : std::nullopt;
 }
 
 TOutputMuxer::~TOutputMuxer()
@@ -188,6 +208,10 @@ bool TOutputMuxer::Open(const std::string& temporaryPath, std::string& error)
         error = "Cannot write '" + m_path + "': " + ErrorText(rc);
         return false;
     }
+    // The sound of a file of sound alone, as the header left its parameters.
+    if (m_checkBeside && m_streams.size() == 1 &&
+        m_streams.front()->Stream()->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+        m_streams.front()->CheckBeside();
     // The MP3 and FLAC muxers hold the sound back until the picture came.
     if (m_coverStream && !m_cover->WriteInto(m_context, m_coverStream, error)) {
         error = "Error while writing '" + m_path + "': " + error;
@@ -209,7 +233,16 @@ bool TOutputMuxer::Finish(std::string& error)
         error = "Error while writing '" + m_path + "': " + ErrorText(rc);
         return false;
     }
+    if (!m_streams.empty())
+        m_writtenSound = m_streams.front()->FinishCheck();
     return true;
+}
+
+void TOutputMuxer::StopWriting()
+{
+    m_gate.Closed = true;
+    for (const auto& stream : m_streams)
+        stream->StopCheck();
 }
 
 double TOutputMuxer::BytesWritten() const

@@ -11,6 +11,7 @@ extern "C" {
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ extern "C" {
 #include "tool/CoverPicture.h"
 #include "tool/PacketSink.h"
 #include "tool/ToolOptions.h"
+#include "tool/WrittenSoundCheck.h"
 
 // What the streams of one output share: the streams' threads write into the
 // muxer one at a time, and once the run is stopping no more packets go in.
@@ -39,11 +41,21 @@ public:
     const std::string& Name() const override { return m_name; }
     AVStream* Stream() const { return m_stream; }
 
+    // From now on every packet written is decoded beside the encode as well
+    // (see WrittenSoundCheck.h); after the header.
+    void CheckBeside();
+    // The run is stopping: the check beside ends at once.
+    void StopCheck();
+    // The verdict of the check beside once every packet is written; empty
+    // without one.
+    std::optional<TWrittenSound> FinishCheck();
+
 private:
     AVFormatContext* m_output;
     AVStream* m_stream;
     std::string m_name;
     TMuxerGate& m_gate;
+    std::unique_ptr<TWrittenSoundCheck> m_check;
 };
 
 class TOutputMuxer
@@ -80,6 +92,9 @@ public:
     const AVStream* CoverStream() const { return m_coverStream; }
     // The bytes of the cover the output holds; 0 when it holds none.
     std::int64_t CoverBytes() const { return m_coverBytes; }
+    // The packets of the sound stream of a file of sound alone are decoded
+    // beside the encode (see WrittenSoundCheck.h); before Open.
+    void CheckSoundBeside() { m_checkBeside = true; }
     // Opens the file at temporaryPath and writes the header, then the
     // cover's picture.
     bool Open(const std::string& temporaryPath, std::string& error);
@@ -87,7 +102,11 @@ public:
     bool Finish(std::string& error);
     // The run is stopping: the streams' writes fail from now on, so that an
     // encoder being drained stops at its next packet.
-    void StopWriting() { m_gate.Closed = true; }
+    void StopWriting();
+    // What the check beside the encode found of the sound stream, once the
+    // file is finished; empty when there was none or it did not see every
+    // packet.
+    const std::optional<TWrittenSound>& WrittenSound() const { return m_writtenSound; }
 
     // What was written so far, while the file is open (from any thread).
     double BytesWritten() const;
@@ -106,4 +125,6 @@ private:
     const TCoverPicture* m_cover = nullptr;
     AVStream* m_coverStream = nullptr;
     std::int64_t m_coverBytes = 0;
+    bool m_checkBeside = false;
+    std::optional<TWrittenSound> m_writtenSound;
 };

@@ -193,6 +193,11 @@ bool TTranscoder::AddStreams()
     // still being coded.
     if (m_pipelines.size() == 1)
         m_pipelines.front()->SplitEncoding(ThreadBudget(), StatedSeconds(m_in, m_soundInput));
+    // Its sound is decoded for the output check while it is written, in a
+    // thread of its own, when the run may use more than one processor.
+    if (m_pipelines.size() == 1 && m_pipelines.front()->Type() == AVMEDIA_TYPE_AUDIO &&
+        StreamsInThreads())
+        m_output.CheckSoundBeside();
     return true;
 }
 
@@ -331,7 +336,8 @@ bool TTranscoder::Finish()
     std::string error;
     if (!CheckWhatWasRead(m_in, m_pipelines, m_options, error) ||
         !CheckFinishedFile(m_file.TemporaryPath(), m_output.Format(), m_pipelines,
-                           m_output.CoverBytes(), m_options.OutputPath, error))
+                           m_output.CoverBytes(), m_output.WrittenSound(), m_options.OutputPath,
+                           error))
         return Fail(error);
     // No codec threads are left running when the file gets its real name.
     m_pipelines.clear();

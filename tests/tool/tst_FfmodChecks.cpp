@@ -112,6 +112,8 @@ private slots:
     void optionBounds();
     void surroundChannels_data();
     void surroundChannels();
+    void soundCheckedBeside_data();
+    void soundCheckedBeside();
 
 private:
     QString In(const QString& name) const { return m_dir.filePath(name); }
@@ -150,6 +152,9 @@ void TFfmodChecksTest::initTestCase()
                        "sine=d=2:r=44100", "-c:v", "mpeg1video", "-bf", "2", "-c:a", "mp2",
                        "-shortest", "-f", "mpeg", In("clip.mpeg")}));
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=2:r=44100", "-ac", "2", In("tone.wav")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=f=330:d=6:r=44100", "-f", "lavfi", "-i",
+                       "anoisesrc=color=pink:amplitude=0.1:d=6:r=44100", "-filter_complex",
+                       "amix=inputs=2,aformat=channel_layouts=stereo", In("music.wav")}));
     QVERIFY(MakeMedia({"-f", "lavfi", "-i", "sine=d=2:r=48000", "-af",
                        "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", In("surround.wav")}));
 }
@@ -500,6 +505,75 @@ void TFfmodChecksTest::surroundChannels()
     QCOMPARE(run.Output.count("channels are more than"), encoder.isEmpty() ? 0 : 1);
     QCOMPARE(StreamOf(Probe(out), "audio").value("channels").toInt(), channels);
     QCOMPARE(DecodeErrors(out), QString());
+}
+
+// On more than one thread the sound of a file of sound alone is decoded for
+// the output check while it is written; the read-back decodes it again only
+// where the file gives back other packets or another codec header than were
+// written ($FFMOD_CHECK_DECODES names a file that says which way was taken).
+void TFfmodChecksTest::soundCheckedBeside_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<int>("blockFrames");  // > 0: the encode is split in blocks of that many
+    QTest::addColumn<QString>("decode");
+
+    QTest::newRow("MP3") << "-threads 2 -acodec libmp3lame"
+                         << "mp3" << 0 << "beside";
+    QTest::newRow("AC-3") << "-threads 2 -acodec ac3"
+                          << "ac3" << 0 << "beside";
+    QTest::newRow("WMA") << "-threads 2 -acodec wmav2"
+                         << "wma" << 0 << "beside";
+    QTest::newRow("MP3 in blocks") << "-threads 2 -acodec libmp3lame"
+                                   << "mp3" << 7 << "beside";
+    QTest::newRow("AC-3 in blocks") << "-threads 2 -acodec ac3"
+                                    << "ac3" << 7 << "beside";
+    QTest::newRow("WMA in blocks") << "-threads 2 -acodec wmav2"
+                                   << "wma" << 7 << "beside";
+    QTest::newRow("MP2 of a DVD stream") << "-threads 2 -vn"
+                                         << "mpg" << 0 << "beside";
+    QTest::newRow("M4A") << "-threads 2 -acodec libfaac"
+                         << "m4a" << 0 << "beside";
+    QTest::newRow("Opus") << "-threads 2"
+                          << "opus" << 0 << "beside";
+    QTest::newRow("WAV") << "-threads 2"
+                         << "wav" << 0 << "beside";
+    // The Ogg muxer writes a comment header of its own, which the Vorbis
+    // decoder does not read; the FLAC muxer writes the finished stream
+    // information into the codec's header.
+    QTest::newRow("OGG") << "-threads 2 -acodec vorbis"
+                         << "ogg" << 0 << "beside";
+    QTest::newRow("FLAC") << "-threads 2"
+                          << "flac" << 0 << "read back";
+    QTest::newRow("MP3 on one thread") << "-threads 1 -acodec libmp3lame"
+                                       << "mp3" << 0 << "read back";
+}
+
+void TFfmodChecksTest::soundCheckedBeside()
+{
+    QFETCH(QString, settings);
+    QFETCH(QString, extension);
+    QFETCH(int, blockFrames);
+    QFETCH(QString, decode);
+    const QString dir = FreshDir("beside");
+    const QString out = dir + "/music." + extension;
+    const QString decodes = In("beside.decodes");
+    const QString joins = In("beside.joins");
+    QFile::remove(decodes);
+    QFile::remove(joins);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FFMOD_CHECK_DECODES", decodes);
+    if (blockFrames > 0) {
+        env.insert("FFMOD_SPLIT_BLOCK_FRAMES", QString::number(blockFrames));
+        env.insert("FFMOD_SPLIT_JOINS", joins);
+    }
+    const TRun run = Run(kTool, ConvertArgs(In("music.wav"), settings, out), 60000, env);
+    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
+    QCOMPARE(QString::fromLatin1(ReadAll(decodes)), decode + "\n");
+    if (blockFrames > 0)
+        QVERIFY(!ReadAll(joins).isEmpty());
+    QCOMPARE(DecodeErrors(out), QString());
+    QVERIFY(qAbs(DurationOf(Probe(out)) - 6.0) < 0.2);
 }
 
 QTEST_GUILESS_MAIN(TFfmodChecksTest)

@@ -2,9 +2,12 @@
 // good and spoilt files made here.
 #include <QtTest>
 
+#include <optional>
+
 #include "tests/support/TestMedia.h"
 #include "tool/LibraryLog.h"
 #include "tool/OutputCheck.h"
+#include "tool/WrittenSoundCheck.h"
 
 namespace {
 
@@ -28,6 +31,39 @@ bool WriteSpoilt(const QString& from, double at, const QString& to)
     return WriteBytes(to, bytes);
 }
 
+struct TInputCloser
+{
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+
+// What the check beside the encode finds of the sound of the file at path
+// when it is handed the file's packets as they were written: stopAfter
+// packets, then the checker is stopped (-1: all of them, then the end).
+std::optional<TWrittenSound> WrittenFrom(const QString& path, int stopAfter = -1)
+{
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, ("file:" + path).toUtf8().constData(), nullptr, nullptr) < 0)
+        return std::nullopt;
+    std::unique_ptr<AVFormatContext, TInputCloser> context(raw);
+    if (avformat_find_stream_info(raw, nullptr) < 0)
+        return std::nullopt;
+    const int index = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (index < 0)
+        return std::nullopt;
+    TWrittenSoundCheck check(raw->streams[index]);
+    AVPacket* packet = av_packet_alloc();
+    int handed = 0;
+    while (av_read_frame(raw, packet) >= 0) {
+        if (packet->stream_index == index && handed++ != stopAfter)
+            check.Add(packet);
+        else if (packet->stream_index == index)
+            check.Stop();
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return check.Finish();
+}
+
 }  // namespace
 
 class TOutputCheckTest : public QObject
@@ -40,6 +76,9 @@ private slots:
     void finishedFiles();
     void covers_data();
     void covers();
+    void writtenSound_data();
+    void writtenSound();
+    void stoppedCheckGivesNoVerdict();
     void readBackDemuxers_data();
     void readBackDemuxers();
 
@@ -79,6 +118,15 @@ void TOutputCheckTest::initTestCase()
     // Frames that read back as packets but do not decode: late in a file of
     // sound, early in a video.
     QVERIFY(WriteSpoilt(In("tone.ac3"), 0.9, In("spoilt.ac3")));
+    QVERIFY(WriteSpoilt(In("tone.wav"), 0.5, In("spoilt.wav")));
+    // The same Vorbis packets under other tags, and other packets.
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", In("tone.ogg")}));
+    QVERIFY(MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", "-metadata",
+                       "title=Another title", In("tagged.ogg")}));
+    QVERIFY(
+        MakeMedia({"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", "-q:a", "8", In("finer.ogg")}));
+    QVERIFY(MakeMedia(
+        {"-f", "lavfi", "-i", "sine=f=660:d=2:r=44100", "-c:a", "libmp3lame", In("other.mp3")}));
     QVERIFY(WriteSpoilt(In("clip.avi"), 0.3, In("spoilt.avi")));
     QVERIFY(WriteBytes(In("notes.mp4"), "not a media file\n"));
     // Sound with a cover picture.
@@ -224,6 +272,91 @@ void TOutputCheckTest::covers()
     QVERIFY2(passed == reason.isEmpty(), why.c_str());
     if (!passed)
         QVERIFY2(QString::fromStdString(why).startsWith(reason), why.c_str());
+}
+
+// The sound of a file of sound alone decoded on its way into the muxer: its
+// verdict stands when the file gives back the very packets, and the file is
+// decoded whole when it does not (changed since, or cut anew by its muxer).
+void TOutputCheckTest::writtenSound_data()
+{
+    QTest::addColumn<QString>("written");  // the file whose packets the checker was given
+    QTest::addColumn<QString>("file");     // the file read back
+    QTest::addColumn<QString>("demuxer");
+    QTest::addColumn<double>("audioFed");
+    QTest::addColumn<bool>("beside");     // the checker's verdict stood for the decode
+    QTest::addColumn<QString>("reason");  // empty: the file passes
+
+    QTest::newRow("MP3 as written") << "tone.mp3"
+                                    << "tone.mp3"
+                                    << "mp3" << 2.0 << true << "";
+    QTest::newRow("AC-3 as written") << "tone.ac3"
+                                     << "tone.ac3"
+                                     << "ac3" << 2.0 << true << "";
+    QTest::newRow("WAV as written") << "tone.wav"
+                                    << "tone.wav"
+                                    << "wav" << 2.0 << true << "";
+    QTest::newRow("lengths still checked")
+        << "tone.mp3"
+        << "tone.mp3"
+        << "mp3" << 4.0 << true
+        << "the finished file holds 2.04 s of audio, but 4.0 s were encoded";
+    QTest::newRow("AC-3 written spoilt: the checker's decode")
+        << "spoilt.ac3"
+        << "spoilt.ac3"
+        << "ac3" << 2.0 << true << "the finished file's audio does not decode cleanly (";
+    QTest::newRow("WMA written as a packet of nothing")
+        << "blip.wma"
+        << "blip.wma"
+        << "asf" << 0.01 << true << "the finished file's audio decodes to no frames";
+    QTest::newRow("AC-3 spoilt after writing: decoded from the file")
+        << "tone.ac3"
+        << "spoilt.ac3"
+        << "ac3" << 2.0 << false << "the finished file's audio does not decode cleanly (";
+    QTest::newRow("WAV changed after writing: decoded from the file")
+        << "tone.wav"
+        << "spoilt.wav"
+        << "wav" << 2.0 << false << "";
+    QTest::newRow("OGG whose tags the muxer wrote anew") << "tone.ogg"
+                                                         << "tagged.ogg"
+                                                         << "ogg" << 2.0 << true << "";
+    QTest::newRow("OGG of other packets") << "finer.ogg"
+                                          << "tone.ogg"
+                                          << "ogg" << 2.0 << false << "";
+    QTest::newRow("another MP3 than was written") << "other.mp3"
+                                                  << "tone.mp3"
+                                                  << "mp3" << 2.0 << false << "";
+    QTest::newRow("written spoilt, the file made whole")
+        << "spoilt.ac3"
+        << "tone.ac3"
+        << "ac3" << 2.0 << false << "the finished file's audio does not decode cleanly (";
+}
+
+void TOutputCheckTest::writtenSound()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, file);
+    QFETCH(QString, demuxer);
+    QFETCH(double, audioFed);
+    QFETCH(bool, beside);
+    QFETCH(QString, reason);
+    const std::optional<TWrittenSound> sound = WrittenFrom(In(written));
+    QVERIFY(sound);
+    std::string why;
+    TReadBackDecode decode = TReadBackDecode::Beside;
+    const bool passed = CheckFinishedOutput(In(file).toStdString(), demuxer.toStdString(),
+                                            {{false, audioFed}}, why, {}, &*sound, &decode);
+    QVERIFY2(passed == reason.isEmpty(), why.c_str());
+    if (!passed)
+        QVERIFY2(QString::fromStdString(why).startsWith(reason), why.c_str());
+    QCOMPARE(decode == TReadBackDecode::Beside, beside);
+}
+
+// A checker stopped midway (a failing or cancelled run) saw only some of the
+// packets: it gives no verdict, so nothing it did not decode can pass.
+void TOutputCheckTest::stoppedCheckGivesNoVerdict()
+{
+    QVERIFY(WrittenFrom(In("tone.mp3")));
+    QVERIFY(!WrittenFrom(In("tone.mp3"), 10));
 }
 
 void TOutputCheckTest::readBackDemuxers_data()
