@@ -45,6 +45,23 @@ TRun Convert(const QString& input, const QString& settings, const QString& outpu
     return run;
 }
 
+// input converted with one thread to one, and with two to split; empty when
+// both runs succeeded and split was joined at least twice and decodes
+// cleanly, else what went wrong.
+QString OneAndSplit(const QString& input, const QString& settings, const QString& one,
+                    const QString& split, QStringList& joins, int blockFrames = kBlockFrames)
+{
+    TRun run = Convert(input, settings, one, 1, nullptr, blockFrames);
+    if (run.ExitCode != 0)
+        return run.Output.right(400);
+    run = Convert(input, settings, split, 2, &joins, blockFrames);
+    if (run.ExitCode != 0)
+        return run.Output.right(400);
+    if (joins.size() < 2)
+        return "joined at " + joins.join(' ');
+    return DecodeErrors(split);
+}
+
 // The decoded sound of path as 16-bit samples, all channels; empty when it
 // does not decode.
 QByteArray DecodedPcm(const QString& path)
@@ -291,13 +308,9 @@ void TFfmodSplitTest::closeToOneEncoder()
     const QString one = dir + "/one." + codec;
     const QString split = dir + "/split." + codec;
     QStringList joins;
-    const int blockFrames = mp3 ? kBlockFrames : 0;
-    TRun run = Convert(In(input), settings, one, 1, nullptr, blockFrames);
-    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
-    run = Convert(In(input), settings, split, 2, &joins, blockFrames);
-    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
-    QVERIFY2(joins.size() >= 2, qPrintable(joins.join(' ')));
-    QCOMPARE(DecodeErrors(split), QString());
+    const QString failed =
+        OneAndSplit(In(input), settings, one, split, joins, mp3 ? kBlockFrames : 0);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
 
     TPcm source;
     TPcm alone;
@@ -349,12 +362,8 @@ void TFfmodSplitTest::mp2NearOneEncoder()
     const QString one = dir + "/one.mpeg";
     const QString split = dir + "/split.mpeg";
     QStringList joins;
-    TRun run = Convert(In(input), settings, one, 1);
-    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
-    run = Convert(In(input), settings, split, 2, &joins);
-    QVERIFY2(run.ExitCode == 0, qPrintable(run.Output.right(400)));
-    QVERIFY2(joins.size() >= 2, qPrintable(joins.join(' ')));
-    QCOMPARE(DecodeErrors(split), QString());
+    const QString failed = OneAndSplit(In(input), settings, one, split, joins);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
 
     TPcm alone;
     TPcm shared;
