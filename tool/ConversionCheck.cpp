@@ -1,19 +1,13 @@
 #include "tool/ConversionCheck.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "tool/DurationAccount.h"
 #include "tool/OutputCheck.h"
+#include "tool/ReportFile.h"
 #include "tool/WavHeader.h"
 
-namespace {
-
-// The duration the input declares for stream in: a WAV's header's, its own,
-// or the file's; 0 when only an estimate from the bit rate is known (wrong
-// for files of variable bit rate without a header).
 double DeclaredSeconds(const AVFormatContext* input, const AVStream* in,
                        const std::string& inputPath)
 {
@@ -30,17 +24,16 @@ double DeclaredSeconds(const AVFormatContext* input, const AVStream* in,
     return 0;
 }
 
+namespace {
+
 // $FFMOD_CHECK_DECODES names a file that gets how the finished file's sound
 // was judged: "beside" when the check beside the encode stood in for
 // decoding it on read-back, "read back" when it was decoded from the file.
 // The tests see which way was taken without a console line more.
 void ReportReadBackDecode(TReadBackDecode decode)
 {
-    const char* path = std::getenv("FFMOD_CHECK_DECODES");
-    if (!path || !*path)
-        return;
-    std::ofstream out(path);
-    out << (decode == TReadBackDecode::Beside ? "beside" : "read back") << '\n';
+    WriteReportFile("FFMOD_CHECK_DECODES",
+                    decode == TReadBackDecode::Beside ? "beside\n" : "read back\n");
 }
 
 }  // namespace

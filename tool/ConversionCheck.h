@@ -16,6 +16,12 @@ extern "C" {
 #include "tool/ToolOptions.h"
 #include "tool/WrittenSound.h"
 
+// The duration the input declares for stream in: a WAV's header's, its own,
+// or the file's; 0 when only an estimate from the bit rate is known (wrong
+// for files of variable bit rate without a header).
+double DeclaredSeconds(const AVFormatContext* input, const AVStream* in,
+                       const std::string& inputPath);
+
 // False with the one-line reason when a stream gave nothing, or well under
 // what the input declares for it, or nothing was left to encode.
 bool CheckWhatWasRead(const AVFormatContext* input, const TPipelines& pipelines,

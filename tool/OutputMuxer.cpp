@@ -210,7 +210,8 @@ bool TOutputMuxer::Open(const std::string& temporaryPath, std::string& error)
     }
     // The sound of a file of sound alone, as the header left its parameters.
     if (m_checkBeside && m_streams.size() == 1 &&
-        m_streams.front()->Stream()->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+        m_streams.front()->Stream()->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+        ReadsBackAsWritten(m_context->oformat->name))
         m_streams.front()->CheckBeside();
     // The MP3 and FLAC muxers hold the sound back until the picture came.
     if (m_coverStream && !m_cover->WriteInto(m_context, m_coverStream, error)) {

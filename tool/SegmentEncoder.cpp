@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <utility>
 
 #include "base/ToolEnvironment.h"
 #include "tool/EncoderFeed.h"
 #include "tool/LibraryError.h"
+#include "tool/ReportFile.h"
 
 namespace {
 
@@ -160,12 +160,10 @@ bool TSegmentEncoder::Encode(const AVFrame* frame, std::string& error)
 // line: the tests see where the blocks met.
 void TSegmentEncoder::ReportJoins() const
 {
-    const char* path = std::getenv("FFMOD_SPLIT_JOINS");
-    if (!path || !*path)
-        return;
-    std::ofstream out(path);
+    std::string lines;
     for (std::int64_t join : m_joins)
-        out << join << '\n';
+        lines += std::to_string(join) + '\n';
+    WriteReportFile("FFMOD_SPLIT_JOINS", lines);
 }
 
 // The next block's run, to the first thread free; last: it runs to the end.

@@ -51,16 +51,6 @@ double FileSize(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? static_cast<double>(st.st_size) : 0;
 }
 
-// How long stream lasts as the input states it, 0 when it does not say.
-double StatedSeconds(const AVFormatContext* input, const AVStream* stream)
-{
-    if (stream && stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
-        return static_cast<double>(stream->duration) * av_q2d(stream->time_base);
-    if (input && input->duration != AV_NOPTS_VALUE && input->duration > 0)
-        return static_cast<double>(input->duration) / AV_TIME_BASE;
-    return 0;
-}
-
 // The streams run beside each other when the run may use more than one
 // processor; on one, in the reader's thread as they always did.
 bool StreamsInThreads()
@@ -191,8 +181,9 @@ bool TTranscoder::AddStreams()
     // Beside pictures it keeps one encoder: the picture encoder has the
     // threads, and the muxer would hold the pictures back by the blocks
     // still being coded.
-    if (m_pipelines.size() == 1)
-        m_pipelines.front()->SplitEncoding(ThreadBudget(), StatedSeconds(m_in, m_soundInput));
+    if (m_pipelines.size() == 1 && m_soundInput)
+        m_pipelines.front()->SplitEncoding(
+            ThreadBudget(), DeclaredSeconds(m_in, m_soundInput, m_options.InputPath));
     // Its sound is decoded for the output check while it is written, in a
     // thread of its own, when the run may use more than one processor.
     if (m_pipelines.size() == 1 && m_pipelines.front()->Type() == AVMEDIA_TYPE_AUDIO &&

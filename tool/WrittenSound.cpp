@@ -124,3 +124,8 @@ bool TWrittenSound::DecodesAlike(const AVCodecParameters* demuxed) const
             written->bits_per_coded_sample == demuxed->bits_per_coded_sample) &&
            SameCodecHeader(written, demuxed);
 }
+
+bool ReadsBackAsWritten(const char* muxer)
+{
+    return muxer && std::strcmp(muxer, "flac") != 0 && std::strcmp(muxer, "avi") != 0;
+}

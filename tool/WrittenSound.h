@@ -26,3 +26,10 @@ struct TWrittenSound
     // is opened as the one that judged the written packets.
     bool DecodesAlike(const AVCodecParameters* demuxed) const;
 };
+
+// Whether the reader of what muxer writes can give back a sound stream as it
+// was written, so that a decode beside the encode may stand for one from the
+// file. Not FLAC (the muxer writes the finished stream's information into
+// the codec's header) nor AVI (the reader takes block size and bit rate from
+// the container's own header): their sound is always decoded from the file.
+bool ReadsBackAsWritten(const char* muxer);
