@@ -76,6 +76,7 @@ TSegmentEncoder::TSegmentEncoder(AVCodecContext* encoder, std::unique_ptr<TPacke
       m_failure(std::move(failure)),
       m_plan(PlanBlocks(encoder, *m_join, workers, expectedSeconds)),
       m_inFlight(static_cast<std::size_t>(workers) * JobsPerWorker),
+      m_held(encoder),
       m_workers(encoder, workers)
 {
     m_splitFrames = RunEnd(1);
@@ -86,8 +87,6 @@ TSegmentEncoder::TSegmentEncoder(AVCodecContext* encoder, std::unique_ptr<TPacke
 TSegmentEncoder::~TSegmentEncoder()
 {
     m_workers.Stop();
-    for (AVFrame*& frame : m_buffered)
-        av_frame_free(&frame);
 }
 
 // Block 0 starts on the stream's first frame; every later block one lead-in
@@ -116,31 +115,27 @@ bool TSegmentEncoder::Fail(const std::string& reason, std::string& error)
     return false;
 }
 
-// A reference of frame, timed as the count of samples from the stream's
-// first: the blocks' encoders time their packets from it.
-bool TSegmentEncoder::Keep(const AVFrame* frame)
+// The samples of frame, held; frames are timed by their count from the
+// stream's first, whose time is the origin: the blocks' encoders time their
+// packets from it.
+bool TSegmentEncoder::Keep(const AVFrame* frame, std::string& reason)
 {
-    AVFrame* kept = av_frame_clone(frame);
-    if (!kept)
-        return false;
-    if (m_count == 0)
+    if (m_held.Count() == 0)
         m_origin = frame->pts != AV_NOPTS_VALUE ? frame->pts : 0;
-    kept->pts = m_origin + m_count * m_encoder->frame_size;
-    m_buffered.push_back(kept);
-    ++m_count;
-    return true;
+    return m_held.Add(frame, reason);
 }
 
 bool TSegmentEncoder::Encode(const AVFrame* frame, std::string& error)
 {
     if (frame) {
-        if (!Keep(frame))
-            return Fail("Out of memory", error);
-        if (!m_splitting && m_count >= m_splitFrames)
+        std::string reason;
+        if (!Keep(frame, reason))
+            return Fail(reason, error);
+        if (!m_splitting && m_held.Count() >= m_splitFrames)
             m_splitting = true;
         if (!m_splitting)
             return true;
-        while (m_count >= RunEnd(m_nextBlock)) {
+        while (m_held.Count() >= RunEnd(m_nextBlock)) {
             if (!Dispatch(false))
                 return Fail("Out of memory", error);
         }
@@ -171,23 +166,13 @@ bool TSegmentEncoder::Dispatch(bool last)
 {
     const std::int64_t block = m_nextBlock++;
     const std::int64_t start = RunStart(block);
-    const std::int64_t end = last ? m_count : RunEnd(block);
-    auto job = std::make_shared<TSegmentJob>(block, start, last, m_origin, *m_join);
-    // The frames no later run needs go to this one; those the next run
-    // needs too are shared.
-    const std::int64_t needed = last ? m_count : RunStart(m_nextBlock);
-    for (std::int64_t i = start; i < end; ++i) {
-        AVFrame*& buffered = m_buffered[static_cast<std::size_t>(i - m_bufferedFirst)];
-        AVFrame* frame = i < needed ? std::exchange(buffered, nullptr) : av_frame_clone(buffered);
-        if (!frame)
-            return false;
-        job->Add(frame);
-    }
-    while (m_bufferedFirst < needed && !m_buffered.empty()) {
-        av_frame_free(&m_buffered.front());
-        m_buffered.pop_front();
-        ++m_bufferedFirst;
-    }
+    const std::int64_t end = last ? m_held.Count() : RunEnd(block);
+    std::unique_ptr<THeldRun> frames = m_held.Run(start, end);
+    if (!frames)
+        return false;
+    auto job = std::make_shared<TSegmentJob>(block, std::move(frames), last, m_origin, *m_join);
+    // Frames before the next run's start are this run's alone.
+    m_held.Forget(last ? m_held.Count() : RunStart(m_nextBlock));
     m_workers.Submit(job);
     m_pending.push_back(std::move(job));
     return true;
@@ -226,7 +211,8 @@ bool TSegmentEncoder::JoinNext(std::shared_ptr<TSegmentJob> later, std::string& 
     const std::int64_t from = BlockStart(later->Block());
     const std::int64_t join = m_join->ChooseJoin(m_earlier->Packets(), later->Packets(), from);
     if (join < 0) {
-        m_earlier->ExtendOver(*later);
+        if (!m_earlier->ExtendOver(*later))
+            return Fail("Out of memory", error);
         if (!m_earlier->Run(m_encoder, m_workers.Stopping()))
             return Fail(m_earlier->Error(), error);
         return true;
@@ -269,19 +255,28 @@ bool TSegmentEncoder::WriteKept(std::int64_t end, std::string& error)
 // A stream too short to share out: the stream's own encoder codes it.
 bool TSegmentEncoder::EncodeAlone(std::string& error)
 {
+    const std::int64_t count = m_held.Count();
+    std::unique_ptr<THeldRun> frames = m_held.Run(0, count);
+    m_held.Forget(count);
     AVPacket* scratch = av_packet_alloc();
-    if (!scratch)
+    AVFrame* view = count > 0 && frames ? frames->MakeView() : nullptr;
+    if (!frames || !scratch || (count > 0 && !view)) {
+        av_packet_free(&scratch);
+        av_frame_free(&view);
         return Fail("Out of memory", error);
-    int rc = 0;
-    for (AVFrame*& frame : m_buffered) {
-        if (rc == 0)
-            rc = FeedEncoder(m_encoder, frame, scratch, m_write);
-        av_frame_free(&frame);
     }
-    m_buffered.clear();
+    int rc = 0;
+    for (std::size_t i = 0; rc == 0 && i < frames->Size(); ++i) {
+        if (!frames->Fill(view, i, m_origin + static_cast<std::int64_t>(i) * m_encoder->frame_size))
+            rc = AVERROR(ENOMEM);
+        else
+            rc = FeedEncoder(m_encoder, view, scratch, m_write);
+        THeldRun::Release(view);
+    }
     if (rc == 0)
         rc = FeedEncoder(m_encoder, nullptr, scratch, m_write);
     av_packet_free(&scratch);
+    av_frame_free(&view);
     if (rc < 0)
         return Fail(ErrorText(rc), error);
     return rc == 0;

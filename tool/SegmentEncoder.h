@@ -19,6 +19,7 @@ extern "C" {
 #include <vector>
 
 #include "tool/BlockPlan.h"
+#include "tool/HeldSamples.h"
 #include "tool/PacketJoin.h"
 #include "tool/SegmentJob.h"
 #include "tool/SegmentWorkers.h"
@@ -49,7 +50,7 @@ private:
     std::int64_t BlockStart(std::int64_t block);
     std::int64_t RunStart(std::int64_t block);
     std::int64_t RunEnd(std::int64_t block);
-    bool Keep(const AVFrame* frame);
+    bool Keep(const AVFrame* frame, std::string& reason);
     bool Dispatch(bool last);
     bool Collect(bool all, std::string& error);
     bool JoinNext(std::shared_ptr<TSegmentJob> later, std::string& error);
@@ -66,9 +67,7 @@ private:
     std::int64_t m_splitFrames;  // frames buffered before the blocks start
     std::size_t m_inFlight;      // jobs run or waiting, at most
     std::int64_t m_origin = AV_NOPTS_VALUE;
-    std::int64_t m_count = 0;  // frames taken
-    std::int64_t m_bufferedFirst = 0;
-    std::deque<AVFrame*> m_buffered;  // frames from m_bufferedFirst on
+    THeldSamples m_held;  // the frames taken that a run may still need
     bool m_splitting = false;
     std::int64_t m_nextBlock = 0;
     TSegmentWorkers m_workers;

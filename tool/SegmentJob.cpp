@@ -6,8 +6,6 @@
 
 TSegmentJob::~TSegmentJob()
 {
-    for (AVFrame*& frame : m_frames)
-        av_frame_free(&frame);
     FreePackets();
 }
 
@@ -18,16 +16,12 @@ void TSegmentJob::FreePackets()
     m_packets.Packets.clear();
 }
 
-void TSegmentJob::ExtendOver(TSegmentJob& later)
+bool TSegmentJob::ExtendOver(TSegmentJob& later)
 {
-    const std::int64_t end = End();
-    for (std::size_t i = 0; i < later.m_frames.size(); ++i) {
-        if (later.m_first + static_cast<std::int64_t>(i) < end)
-            continue;
-        m_frames.push_back(later.m_frames[i]);
-        later.m_frames[i] = nullptr;
-    }
+    if (!m_frames->Append(*later.m_frames))
+        return false;
     m_last = later.m_last;
+    return true;
 }
 
 bool TSegmentJob::Run(const AVCodecContext* like, const std::atomic<bool>& stop)
@@ -36,32 +30,43 @@ bool TSegmentJob::Run(const AVCodecContext* like, const std::atomic<bool>& stop)
     m_error.clear();
     TCodecContext encoder = OpenSimilarEncoder(like, m_error);
     AVPacket* scratch = encoder ? av_packet_alloc() : nullptr;
-    if (encoder && !scratch)
+    AVFrame* view = encoder ? m_frames->MakeView() : nullptr;
+    if (encoder && (!scratch || !view))
         m_error = "Out of memory";
-    if (!scratch)
+    if (!scratch || !view) {
+        av_packet_free(&scratch);
+        av_frame_free(&view);
         return false;
+    }
     const auto take = [&](AVPacket* packet) { return Take(packet, encoder.get()); };
     // A later block's encoder codes its lead-in at the rule's rates, then
     // the rest at the stream's.
     const std::int64_t bitRate = encoder->bit_rate;
     const int steered = m_block > 0 ? m_join.LeadInFrames() : 0;
     int rc = 0;
-    int fed = 0;
-    for (const AVFrame* frame : m_frames) {
+    for (std::size_t i = 0; i < m_frames->Size(); ++i) {
         if (stop.load(std::memory_order_relaxed)) {
             m_error = "stopped";
             break;
         }
-        if (fed <= steered)
+        if (i <= static_cast<std::size_t>(steered)) {
+            const int fed = static_cast<int>(i);
             encoder->bit_rate = fed < steered ? m_join.LeadInBitRate(bitRate, fed) : bitRate;
-        ++fed;
-        rc = FeedEncoder(encoder.get(), frame, scratch, take);
+        }
+        const std::int64_t frame = First() + static_cast<std::int64_t>(i);
+        if (!m_frames->Fill(view, i, m_origin + frame * encoder->frame_size)) {
+            m_error = "Out of memory";
+            break;
+        }
+        rc = FeedEncoder(encoder.get(), view, scratch, take);
+        THeldRun::Release(view);
         if (rc != 0)
             break;
     }
     if (rc == 0 && m_error.empty() && m_last)
         rc = FeedEncoder(encoder.get(), nullptr, scratch, take);
     av_packet_free(&scratch);
+    av_frame_free(&view);
     if (rc < 0)
         m_error = ErrorText(rc);
     return m_error.empty();

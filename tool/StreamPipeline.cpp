@@ -60,7 +60,10 @@ void TStreamPipeline::SendTo(TPacketSink& sink, int outputIndex)
 
 void TStreamPipeline::SplitEncoding(int workers, double expectedSeconds)
 {
-    if (m_type != AVMEDIA_TYPE_AUDIO || workers < 2 || !m_sink)
+    // Blocks hold planar sound of at most as many channels as a frame has
+    // planes without extended_data.
+    if (m_type != AVMEDIA_TYPE_AUDIO || workers < 2 || !m_sink ||
+        m_encoder->ch_layout.nb_channels > AV_NUM_DATA_POINTERS)
         return;
     std::unique_ptr<TPacketJoin> join = MakePacketJoin(m_encoder.get());
     if (!join)
