@@ -77,7 +77,12 @@ TCodecContext TStreamSetup::OpenDecoder(AVStream* in, std::string& error) const
     }
     avcodec_parameters_to_context(dec.get(), in->codecpar);
     dec->pkt_timebase = in->time_base;
-    dec->thread_count = EncoderThreadCount();  // the run's share of the processors
+    // A picture decoder takes the run's share of the processors. A sound
+    // decoder keeps one thread: it is cheap beside any encoder, and its frame
+    // threads (FLAC's, ALAC's) only cost switches the encoders' threads pay for
+    // (FLAC to MP3 on two threads: 5.4 against 5.9 CPU s).
+    dec->thread_count =
+        in->codecpar->codec_type == AVMEDIA_TYPE_AUDIO ? 1 : EncoderThreadCount();
     if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
         dec->framerate = SourceFrameRate(m_input, in);
     const int rc = avcodec_open2(dec.get(), decoder, nullptr);
