@@ -26,9 +26,9 @@ TSlotGeometry GeometryOf(const AVCodecContext* encoder)
     const int plane = g.FrameSamples * bytes * (planar ? 1 : g.Channels);
     g.PlaneBytes = (plane + PlaneAlign - 1) / PlaneAlign * PlaneAlign;
     g.SlotBytes = static_cast<std::size_t>(g.PlaneBytes) * static_cast<std::size_t>(g.Planes);
-    g.SlotsPerChunk =
-        g.SlotBytes > 0 ? std::max<std::int64_t>(1, static_cast<std::int64_t>(ChunkBytes / g.SlotBytes))
-                        : 0;
+    g.SlotsPerChunk = g.SlotBytes > 0 ? std::max<std::int64_t>(
+                                            1, static_cast<std::int64_t>(ChunkBytes / g.SlotBytes))
+                                      : 0;
     return g;
 }
 
@@ -113,9 +113,8 @@ void THeldRun::Release(AVFrame* view)
 THeldSamples::THeldSamples(const AVCodecContext* encoder) : m_geometry(GeometryOf(encoder))
 {
     if (m_geometry.SlotBytes > 0)
-        m_pool = av_buffer_pool_init(m_geometry.SlotBytes *
-                                         static_cast<std::size_t>(m_geometry.SlotsPerChunk),
-                                     nullptr);
+        m_pool = av_buffer_pool_init(
+            m_geometry.SlotBytes * static_cast<std::size_t>(m_geometry.SlotsPerChunk), nullptr);
 }
 
 THeldSamples::~THeldSamples()

@@ -39,8 +39,7 @@ struct TSlotGeometry
 class THeldRun
 {
 public:
-    THeldRun(const TSlotGeometry& geometry, std::shared_ptr<const AVFrame> like,
-             std::int64_t first)
+    THeldRun(const TSlotGeometry& geometry, std::shared_ptr<const AVFrame> like, std::int64_t first)
         : m_geometry(geometry), m_like(std::move(like)), m_first(first)
     {}
     ~THeldRun();

@@ -81,8 +81,7 @@ TCodecContext TStreamSetup::OpenDecoder(AVStream* in, std::string& error) const
     // decoder keeps one thread: it is cheap beside any encoder, and its frame
     // threads (FLAC's, ALAC's) only cost switches the encoders' threads pay for
     // (FLAC to MP3 on two threads: 5.4 against 5.9 CPU s).
-    dec->thread_count =
-        in->codecpar->codec_type == AVMEDIA_TYPE_AUDIO ? 1 : EncoderThreadCount();
+    dec->thread_count = in->codecpar->codec_type == AVMEDIA_TYPE_AUDIO ? 1 : EncoderThreadCount();
     if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
         dec->framerate = SourceFrameRate(m_input, in);
     const int rc = avcodec_open2(dec.get(), decoder, nullptr);

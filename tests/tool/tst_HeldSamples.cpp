@@ -41,8 +41,7 @@ TFrame MakeFrame(AVSampleFormat format, int channels, int samples, int i)
     if (av_frame_get_buffer(frame.get(), 0) < 0)
         return nullptr;
     const int planes = av_sample_fmt_is_planar(format) ? channels : 1;
-    const int bytes =
-        samples * av_get_bytes_per_sample(format) * (planes == 1 ? channels : 1);
+    const int bytes = samples * av_get_bytes_per_sample(format) * (planes == 1 ? channels : 1);
     for (int p = 0; p < planes; ++p)
         for (int b = 0; b < bytes; ++b)
             frame->extended_data[p][b] = static_cast<uint8_t>(i * 31 + p * 7 + b);
@@ -58,7 +57,8 @@ bool SameSamples(const AVFrame* a, const AVFrame* b, int channels)
     const int bytes =
         a->nb_samples * av_get_bytes_per_sample(format) * (planes == 1 ? channels : 1);
     for (int p = 0; p < planes; ++p)
-        if (std::memcmp(a->extended_data[p], b->extended_data[p], static_cast<std::size_t>(bytes)) != 0)
+        if (std::memcmp(a->extended_data[p], b->extended_data[p],
+                        static_cast<std::size_t>(bytes)) != 0)
             return false;
     return true;
 }
@@ -86,9 +86,11 @@ void THeldSamplesTest::runsGiveBackTheFrames_data()
     // 1 MiB chunks: 113 MP3 frames of planar float stereo, 85 of 5.1 AC-3.
     QTest::newRow("MP3: planar float stereo") << int(AV_SAMPLE_FMT_FLTP) << 2 << 1152 << 400 << 700;
     QTest::newRow("AC-3: planar float 5.1") << int(AV_SAMPLE_FMT_FLTP) << 6 << 1536 << 300 << 1536;
-    QTest::newRow("MP2: interleaved 16-bit stereo") << int(AV_SAMPLE_FMT_S16) << 2 << 1152 << 700 << 1;
+    QTest::newRow("MP2: interleaved 16-bit stereo")
+        << int(AV_SAMPLE_FMT_S16) << 2 << 1152 << 700 << 1;
     QTest::newRow("AAC: planar float mono") << int(AV_SAMPLE_FMT_FLTP) << 1 << 1024 << 600 << 1023;
-    QTest::newRow("MP3: 32-bit planar, 8 channels") << int(AV_SAMPLE_FMT_S32P) << 8 << 1152 << 120 << 5;
+    QTest::newRow("MP3: 32-bit planar, 8 channels")
+        << int(AV_SAMPLE_FMT_S32P) << 8 << 1152 << 120 << 5;
 }
 
 void THeldSamplesTest::runsGiveBackTheFrames()
